@@ -1,0 +1,19 @@
+// The process-wide Settings record: three on/off options and the watched folders.
+// Written only on the user-interface thread. Monitor threads read LogFile and
+// FileModifiedDate while the settings dialog may change them, so each option is
+// one 32-bit value read and written whole.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <string>
+
+struct SettingsRecord {
+    std::atomic<uint32_t> Autostart{0};
+    std::atomic<uint32_t> LogFile{0};
+    std::atomic<uint32_t> FileModifiedDate{0};
+    std::list<std::wstring> Folders;  // as the folder picker gave them; may repeat
+};
+
+extern SettingsRecord Settings;
