@@ -1,0 +1,173 @@
+#include "settings/settings_store.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cwchar>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "events/error_box.h"
+#include "events/event_history.h"
+#include "events/text_format.h"
+#include "settings/autostart.h"
+#include "settings/settings.h"
+
+static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
+static const wchar_t FoldersValue[] = L"Folders";
+
+static const wchar_t CannotOpenForLoading[] = L"RegOpenKeyExW failed, Error %d";
+static const wchar_t CannotQueryAutostart[] = L"Query Autostart failed, Error %d. Using Default.";
+static const wchar_t CannotQueryLogFile[] = L"Query LogFile failed, Error %d. Using Default.";
+static const wchar_t CannotQueryFileModifiedDate[] =
+    L"Query File Modified date failed, Error %d. Using Default.";
+static const wchar_t CannotQueryFolders[] =
+    L"Query Folders to monitor failed, Error %d. No folder will be monitored.";
+static const wchar_t QueryingFolders[] = L"Querying the following folder(s):";
+
+static const wchar_t CannotOpenForSaving[] =
+    L"Cannot open Registry Key to save settings, Error %d. Settings are not preserved.";
+static const wchar_t CannotSaveAutostart[] =
+    L"Cannot save Autostart (at logon) option, Error %d. Setting is not preserved.";
+static const wchar_t CannotSaveLogFile[] =
+    L"Cannot save LogFile option, Error %d. Setting is not preserved.";
+static const wchar_t CannotSaveFileModifiedDate[] =
+    L"Cannot save Use-File-Modified option, Error %d. Setting is not preserved.";
+static const wchar_t CannotSaveFolders[] =
+    L"Cannot save Folders to monitor in Registry, Error %d. Setting is not preserved.";
+
+// The three options, in the order they are read and written.
+struct StoredOption {
+    std::atomic<uint32_t> SettingsRecord::*field;
+    const wchar_t* valueName;
+    const wchar_t* cannotQuery;
+    const wchar_t* cannotSave;
+};
+
+static const StoredOption StoredOptions[] = {
+    {&SettingsRecord::Autostart, L"Autostart", CannotQueryAutostart, CannotSaveAutostart},
+    {&SettingsRecord::LogFile, L"LogFile", CannotQueryLogFile, CannotSaveLogFile},
+    {&SettingsRecord::FileModifiedDate, L"FileModifiedDate", CannotQueryFileModifiedDate,
+     CannotSaveFileModifiedDate},
+};
+
+// Opens the program key, creating it when it is missing.
+static LSTATUS OpenProgramKey(HKEY* key)
+{
+    return RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, key, nullptr);
+}
+
+static void LoadOption(HKEY key, const StoredOption& option)
+{
+    DWORD number = 0;
+    DWORD size = sizeof(number);
+    LSTATUS status =
+        RegGetValueW(key, nullptr, option.valueName, RRF_RT_REG_DWORD, nullptr, &number, &size);
+    if (status == ERROR_SUCCESS)
+        Settings.*option.field = number != 0 ? 1u : 0u;
+    else if (status != ERROR_FILE_NOT_FOUND)  // a missing value simply means the default
+        LogEventFormat(option.cannotQuery, static_cast<int>(status));
+}
+
+static void LoadFolders(HKEY key)
+{
+    Settings.Folders.clear();
+
+    DWORD size = 0;
+    LSTATUS status =
+        RegGetValueW(key, nullptr, FoldersValue, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return;
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
+        LogEventFormat(CannotQueryFolders, static_cast<int>(status));
+        return;
+    }
+
+    // Spare nulls after the reported bytes: a list stored without its closing
+    // nulls (or with an odd byte count) still ends inside the buffer.
+    std::vector<wchar_t> list(size / sizeof(wchar_t) + 3, L'\0');
+    status = RegGetValueW(key, nullptr, FoldersValue, RRF_RT_REG_MULTI_SZ, nullptr, list.data(),
+                          &size);
+    if (status != ERROR_SUCCESS)
+        LogEventFormat(CannotQueryFolders, static_cast<int>(status));
+
+    LogEvent(QueryingFolders);
+    if (status != ERROR_SUCCESS)
+        return;
+    // The first empty string closes the list.
+    for (const wchar_t* path = list.data(); *path != L'\0'; path += wcslen(path) + 1) {
+        Settings.Folders.push_back(path);
+        LogEvent(path);
+    }
+}
+
+void LoadSettings()
+{
+    Settings.Autostart = 0;
+    Settings.LogFile = 0;
+    Settings.FileModifiedDate = 0;
+
+    HKEY key = nullptr;
+    LSTATUS status = OpenProgramKey(&key);
+    if (status != ERROR_SUCCESS) {
+        LogEventFormat(CannotOpenForLoading, static_cast<int>(status));
+        return;
+    }
+    for (const StoredOption& option : StoredOptions)
+        LoadOption(key, option);
+    LoadFolders(key);
+    RegCloseKey(key);
+}
+
+// Each path followed by its null, then the null that closes the list. An empty
+// list is stored as two nulls, the empty multi-string that every reader takes
+// as no entries; it must be stored, or the previous list would come back at the
+// next start.
+static std::wstring MultiString(const std::list<std::wstring>& paths)
+{
+    std::wstring list;
+    for (const std::wstring& path : paths) {
+        list += path;
+        list += L'\0';
+    }
+    if (paths.empty())
+        list += L'\0';
+    list += L'\0';
+    return list;
+}
+
+static void ReportWithCode(const wchar_t* format, LSTATUS status)
+{
+    ReportFailure(FormatText(format, static_cast<int>(status)).c_str());
+}
+
+void SaveSettings()
+{
+    HKEY key = nullptr;
+    LSTATUS status = OpenProgramKey(&key);
+    if (status != ERROR_SUCCESS) {
+        ReportWithCode(CannotOpenForSaving, status);
+        return;
+    }
+
+    for (const StoredOption& option : StoredOptions) {
+        DWORD number = (Settings.*option.field).load() != 0 ? 1u : 0u;
+        status = RegSetValueExW(key, option.valueName, 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&number), sizeof(number));
+        if (status != ERROR_SUCCESS)
+            ReportWithCode(option.cannotSave, status);
+    }
+
+    std::wstring folders = MultiString(Settings.Folders);
+    status = RegSetValueExW(key, FoldersValue, 0, REG_MULTI_SZ,
+                            reinterpret_cast<const BYTE*>(folders.data()),
+                            static_cast<DWORD>(folders.size() * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS)
+        ReportWithCode(CannotSaveFolders, status);
+
+    RegCloseKey(key);
+    UpdateAutostartEntry();
+}
