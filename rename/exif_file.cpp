@@ -1,0 +1,98 @@
+#include "rename/exif_file.h"
+
+#include "rename/exif_reader.h"
+
+namespace {
+
+// A gap this small is read as it is: the rest of a marker header, fill bytes,
+// or the signature of an APP1 segment.
+constexpr size_t SmallGap = 16;
+constexpr size_t MarkerHeaderBytes = 4;
+
+// With the gap left unread (zeros), does the walk already find the block?
+// Then the gap is the rest of the Exif segment. Otherwise it is the body of a
+// segment the walk passes over, followed by the next marker header, and the
+// walk needs only that header.
+bool GapHoldsExifBlock(const std::vector<uint8_t>& bytes)
+{
+    size_t offset = 0, size = 0, needed = 0;
+    return FindExifBlock(bytes.data(), bytes.size(), &offset, &size, &needed) ==
+           ExifSearch::Found;
+}
+
+}  // namespace
+
+bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* block)
+{
+    block->clear();
+    std::vector<uint8_t> bytes(ExifFirstReadBytes);
+    bytes.resize(readAt(source, 0, bytes.data(), bytes.size()));
+    bool atEnd = bytes.size() < ExifFirstReadBytes;
+    size_t readFrom = 0;  // bytes before this may be unread segment bodies, left as zeros
+
+    for (int reads = 1;; ++reads) {
+        size_t offset = 0, size = 0, needed = 0;
+        ExifSearch search = FindExifBlock(bytes.data(), bytes.size(), &offset, &size, &needed);
+        if (search == ExifSearch::Found) {
+            // The walk never looks into a body it passes over, so the block lies
+            // in bytes that were read.
+            if (offset < readFrom)
+                return false;
+            block->assign(bytes.begin() + offset, bytes.begin() + offset + size);
+            return true;
+        }
+        if (search == ExifSearch::NotFound || atEnd || reads >= ExifMaxReads ||
+            needed > ExifMaxExtent)
+            return false;
+
+        size_t from = bytes.size();
+        bytes.resize(needed);
+        if (needed - from > SmallGap && !GapHoldsExifBlock(bytes)) {
+            from = needed - MarkerHeaderBytes;
+            readFrom = from;
+        }
+        size_t got = readAt(source, from, bytes.data() + from, needed - from);
+        if (got < needed - from) {
+            bytes.resize(from + got);
+            atEnd = true;
+        }
+    }
+}
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+namespace {
+
+// A positioned read on a synchronous handle: one call, no separate seek. On a
+// disk file it returns fewer bytes only at the end of the file.
+size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!ReadFile(static_cast<HANDLE>(source), dest, static_cast<DWORD>(count), &read, &at))
+        return 0;
+    return read;
+}
+
+}  // namespace
+
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block)
+{
+    block->clear();
+    // The file is held for a moment only; sharing everything means a program
+    // copying, renaming or deleting the picture meanwhile is not refused.
+    HANDLE file = CreateFileW(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool found = ReadExifBlockFrom(ReadFileAt, file, block);
+    CloseHandle(file);
+    return found;
+}
+
+#endif

@@ -1,0 +1,29 @@
+// Reads a picture's Exif block from its file: only the bytes the marker walk
+// asks for, with the bodies of the segments before the Exif segment seeked
+// over rather than read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The first read; a camera's Exif segment usually ends within it, or it at
+// least tells how long that segment is, so a second read finishes the job.
+constexpr size_t ExifFirstReadBytes = 4096;
+// Limits for damaged or odd files: reads per file, and how far into the file
+// the Exif segment may end (it normally follows SOI, or a small APP0).
+constexpr int ExifMaxReads = 64;
+constexpr size_t ExifMaxExtent = 1024 * 1024;
+
+// Opens the file for reading, sharing read, write and delete access so that
+// other programs are neither blocked nor block it, and reads its Exif block.
+// True: *block holds the block's bytes, TIFF header onward. False when the file
+// cannot be opened (GetLastError() then tells why), is not a JPEG or has no
+// Exif block within the limits above; *block is then empty.
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block);
+
+// The same over any byte source: readAt reads count bytes at offset into dest
+// and returns how many it read, fewer only at the end of the data. Portable, so
+// that tests and the fuzzer can watch which reads are made.
+using ExifReadAt = size_t (*)(void* source, uint64_t offset, uint8_t* dest, size_t count);
+bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* block);

@@ -1,0 +1,72 @@
+#include "rename/target_name.h"
+
+#include <windows.h>
+#include <strsafe.h>
+
+#include "events/event_history.h"
+#include "rename/ascii_text.h"
+
+static const wchar_t PlainTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d%s";
+static const wchar_t NumberedTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d (%03d)%s";
+static const wchar_t CannotTestExistence[] = L"Unable to say if file already exists: %s, Error %d";
+
+// "YYYYMMDD_HHMMSS" with a four-digit year.
+constexpr size_t StampLength = 15;
+
+// The file name without folder and without the text from its last dot on.
+static std::wstring BaseName(const wchar_t* path)
+{
+    const wchar_t* name = wcsrchr(path, L'\\');
+    name = name ? name + 1 : path;
+    const wchar_t* dot = wcsrchr(name, L'.');
+    return dot ? std::wstring(name, dot) : std::wstring(name);
+}
+
+static void WriteTarget(const wchar_t* folderPath, wchar_t* newPath, size_t newPathSize,
+                        const wchar_t* extension, const CaptureTime& t, int number)
+{
+    if (number == 0)
+        StringCchPrintfW(newPath, newPathSize, PlainTargetFormat, folderPath, t.Year, t.Month,
+                         t.Day, t.Hour, t.Minute, t.Second, extension);
+    else
+        StringCchPrintfW(newPath, newPathSize, NumberedTargetFormat, folderPath, t.Year, t.Month,
+                         t.Day, t.Hour, t.Minute, t.Second, number, extension);
+}
+
+void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
+                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time)
+{
+    WriteTarget(folderPath, newPath, newPathSize, extension, time, 0);
+
+    // A name that already begins with its stamp: the plain name itself, or one
+    // numbered (or extended) when the plain name was taken. Such a picture
+    // moves to the plain name only once that is free; otherwise it keeps its
+    // name, so a burst of one second is left alone at every later scan.
+    if (AsciiEqualNoCase(BaseName(oldPath).c_str(), BaseName(newPath).c_str(), StampLength)) {
+        if (!AsciiEqualNoCase(oldPath, newPath) && FileExists(newPath))
+            StringCchCopyW(newPath, newPathSize, oldPath);
+        return;
+    }
+
+    if (!FileExists(newPath))
+        return;
+    for (int number = 1;; ++number) {
+        WriteTarget(folderPath, newPath, newPathSize, extension, time, number);
+        if (!FileExists(newPath))
+            return;
+    }
+}
+
+bool FileExists(const wchar_t* path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(path, &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        return true;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND)
+        LogEventFormat(CannotTestExistence, path, static_cast<int>(error));
+    return false;
+}

@@ -1,0 +1,16 @@
+// Target names "YYYYMMDD_HHMMSS<ext>", numbered " (001)" and on when taken.
+#pragma once
+
+#include <cstddef>
+
+#include "rename/capture_time.h"
+
+// Writes the target path for a picture taken at time into newPath (of
+// newPathSize characters). The folder path ends in a backslash; the extension
+// is the picture's own, case kept.
+void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
+                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time);
+
+// True when a file or directory of that path exists. A test that fails for
+// another reason than a missing file is logged and answers false.
+bool FileExists(const wchar_t* path);

@@ -1,0 +1,185 @@
+// Writes the fuzzer's seed corpus into a folder: JPEG files from the test
+// fixtures in many layouts, bare Exif blocks and date texts.
+//   fuzz_seed_writer <folder>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/jpeg_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+bool WriteSeed(const std::string& folder, const std::string& name, const Bytes& bytes)
+{
+    std::string path = folder + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+Bytes Text(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+ExifFixture CameraExif(bool bigEndian)
+{
+    ExifFixture exif;
+    exif.bigEndian = bigEndian;
+    FixtureTag orientation;
+    orientation.tag = 0x0112;
+    orientation.type = TypeShort;
+    orientation.count = 1;
+    orientation.value = bigEndian ? Bytes{0, 1} : Bytes{1, 0};
+    FixtureTag exposure;
+    exposure.tag = 0x829A;
+    exposure.ifd = FixtureIfd::Exif;
+    exposure.type = TypeRational;
+    exposure.count = 1;
+    exposure.value = bigEndian ? Bytes{0, 0, 0, 1, 0, 0, 0, 125} : Bytes{1, 0, 0, 0, 125, 0, 0, 0};
+    exif.tags = {AsciiTag(0x010F, FixtureIfd::Ifd0, "Camera maker"),
+                 AsciiTag(0x0110, FixtureIfd::Ifd0, "Model 1"),
+                 orientation,
+                 AsciiTag(TagDateTime, "2023:04:01 07:29:26"),
+                 exposure,
+                 AsciiTag(TagDateTimeOriginal, "2023:04:01 07:29:25"),
+                 AsciiTag(TagDateTimeDigitized, "2023:04:01 07:29:24")};
+    return exif;
+}
+
+struct Seed {
+    std::string name;
+    Bytes bytes;
+};
+
+std::vector<Seed> Seeds()
+{
+    std::vector<Seed> seeds;
+    auto jpeg = [&](const std::string& name, const JpegFixture& fixture) {
+        seeds.push_back({name + ".jpg", BuildJpeg(fixture)});
+    };
+
+    for (bool bigEndian : {false, true}) {
+        std::string order = bigEndian ? "mm-" : "ii-";
+        JpegFixture camera;
+        camera.exif = CameraExif(bigEndian);
+        jpeg(order + "camera", camera);
+        camera.jfif = true;
+        jpeg(order + "camera-jfif", camera);
+
+        for (uint16_t tag : {TagDateTime, TagDateTimeOriginal, TagDateTimeDigitized}) {
+            JpegFixture one;
+            one.exif.bigEndian = bigEndian;
+            one.exif.tags = {AsciiTag(tag, "2023:04:01 07:29:26")};
+            jpeg(order + "date-" + std::to_string(tag), one);
+        }
+
+        const TiffDamage damages[] = {TiffDamage::ByteOrderMark, TiffDamage::Magic,
+                                      TiffDamage::Ifd0PastEnd, TiffDamage::Ifd0CountOverruns,
+                                      TiffDamage::ExifCountOverruns};
+        for (TiffDamage damage : damages) {
+            JpegFixture damaged;
+            damaged.exif = CameraExif(bigEndian);
+            damaged.exif.damage = damage;
+            jpeg(order + "damage-" + std::to_string(static_cast<int>(damage)), damaged);
+        }
+        const ExifPointer pointers[] = {ExifPointer::Omitted, ExifPointer::ToIfd0,
+                                        ExifPointer::PastEnd, ExifPointer::Wrapping,
+                                        ExifPointer::WrongType};
+        for (ExifPointer pointer : pointers) {
+            JpegFixture odd;
+            odd.exif = CameraExif(bigEndian);
+            odd.exif.exifPointer = pointer;
+            jpeg(order + "pointer-" + std::to_string(static_cast<int>(pointer)), odd);
+        }
+
+        JpegFixture beyond;
+        beyond.exif.bigEndian = bigEndian;
+        FixtureTag date = AsciiTag(TagDateTimeOriginal, "2023:04:01 07:29:26");
+        date.valueOffset = 0xFFFFFFF0u;
+        beyond.exif.tags = {date};
+        jpeg(order + "value-beyond", beyond);
+
+        JpegFixture inlined;
+        inlined.exif.bigEndian = bigEndian;
+        FixtureTag shortDate = AsciiTag(TagDateTime, "1:2");
+        FixtureTag unknown;
+        unknown.tag = TagDateTimeDigitized;
+        unknown.ifd = FixtureIfd::Exif;
+        unknown.type = 0x00FF;
+        unknown.count = 20;
+        unknown.value = Text("2023:04:01 07:29:26");
+        inlined.exif.tags = {shortDate, unknown};
+        jpeg(order + "inline-and-unknown-type", inlined);
+
+        seeds.push_back({order + "block.tif", ExifBlock(CameraExif(bigEndian))});
+    }
+
+    JpegFixture layout;
+    layout.exif = CameraExif(false);
+    layout.jfif = true;
+    layout.segmentsBeforeExif = {
+        JpegSegment(0xE1, Text(std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x/>")),
+        JpegSegment(0xE2, Bytes(3000, 0xE2)), JpegSegment(0xFE, Text("comment")),
+        Bytes{0xFF, 0xD0, 0xFF, 0x01, 0xFF, 0xFF}};
+    jpeg("segments-before-exif", layout);
+    layout.segmentsBeforeExif = {JpegSegment(0xE2, Bytes(65533, 0xE2))};
+    jpeg("large-segment-before-exif", layout);
+    // Segments beyond the first read, which the file reader seeks over.
+    layout.segmentsBeforeExif = {
+        JpegSegment(0xE2, Bytes(8000, 0xE2)), JpegSegment(0xFE, Text("a comment of some length")),
+        JpegSegment(0xED, Bytes(300, 0xED)), Bytes{0xFF, 0xFF, 0xD1},
+        JpegSegment(0xE1, Text(std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x/>")),
+        JpegSegment(0xE1, Text("Exif")), JpegSegment(0xE1, Text(std::string("Exif") + '\0'))};
+    jpeg("segments-beyond-first-read", layout);
+    layout.exif.bigEndian = true;
+    layout.segmentsBeforeExif = {JpegSegment(0xE2, Bytes(5000, 0xE2)),
+                                 JpegSegment(0xDB, Bytes(65, 1)), JpegSegment(0xE3, Bytes(20, 3)),
+                                 JpegSegment(0xE4, Bytes(17, 4))};
+    jpeg("small-segments-beyond-first-read", layout);
+
+    JpegFixture truncated;
+    truncated.exif = CameraExif(true);
+    truncated.truncatedApp1 = true;
+    jpeg("truncated-app1", truncated);
+    JpegFixture noSoi;
+    noSoi.exif = CameraExif(false);
+    noSoi.soi = false;
+    jpeg("no-soi", noSoi);
+    seeds.push_back({"without-exif.jpg", JpegWithoutExif()});
+    seeds.push_back({"exif-after-image.jpg",
+                     Concat({{0xFF, 0xD8}, JpegImageData(),
+                             ExifSegment(ExifBlock(CameraExif(false)))})});
+
+    const char* texts[] = {"2023:04:01 07:29:26", "  +2023:-4:01\t07:29:26 PM",
+                           "    :  :     :  :  ", "2023:04:0107:29:26",
+                           "99999999999:04:01 07:29:26"};
+    int index = 0;
+    for (const char* text : texts)
+        seeds.push_back({"text-" + std::to_string(index++) + ".txt", Text(text)});
+    return seeds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder>\n");
+        return 2;
+    }
+    int written = 0;
+    for (const Seed& seed : Seeds()) {
+        if (!WriteSeed(argv[1], seed.name, seed.bytes)) {
+            std::fprintf(stderr, "cannot write %s/%s\n", argv[1], seed.name.c_str());
+            return 1;
+        }
+        ++written;
+    }
+    std::printf("%d seeds written to %s\n", written, argv[1]);
+    return 0;
+}
