@@ -18,6 +18,8 @@ std::mutex CatcherLock;
 std::vector<CapturedBox> Captured;
 std::set<DWORD> WatchedProcesses;
 std::set<HWND> Dismissed;  // pressed OK, possibly not gone yet
+std::set<HWND> Held;       // captured and left open
+bool Holding = false;
 HANDLE StopSignal = nullptr;
 std::thread Catcher;
 
@@ -42,19 +44,21 @@ BOOL CALLBACK InspectWindow(HWND window, LPARAM)
     GetWindowThreadProcessId(window, &processId);
     {
         std::lock_guard lock(CatcherLock);
-        if (!WatchedProcesses.count(processId) || Dismissed.count(window))
+        if (!WatchedProcesses.count(processId) || Dismissed.count(window) || Held.count(window))
             return TRUE;
     }
     if (!IsMessageBox(window))
         return TRUE;
 
     CapturedBox box{WindowText(window), WindowText(GetDlgItem(window, MessageBoxTextId))};
-    {
-        std::lock_guard lock(CatcherLock);
-        Captured.push_back(box);
+    std::lock_guard lock(CatcherLock);
+    Captured.push_back(box);
+    if (Holding) {
+        Held.insert(window);
+    } else {
         Dismissed.insert(window);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -96,6 +100,23 @@ void CatchBoxesOfProcess(unsigned long processId)
 {
     std::lock_guard lock(CatcherLock);
     WatchedProcesses.insert(processId);
+}
+
+void HoldMessageBoxes()
+{
+    std::lock_guard lock(CatcherLock);
+    Holding = true;
+}
+
+void ReleaseMessageBoxes()
+{
+    std::lock_guard lock(CatcherLock);
+    Holding = false;
+    for (HWND window : Held) {
+        Dismissed.insert(window);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    Held.clear();
 }
 
 std::vector<CapturedBox> TakeCapturedBoxes()

@@ -19,6 +19,11 @@ void StopMessageBoxCatcher();
 // Also catch the boxes of another process (a program under test).
 void CatchBoxesOfProcess(unsigned long processId);
 
+// While held, boxes are captured but left open (their threads stay blocked
+// in them) until released: a test can hold code inside a call that shows one.
+void HoldMessageBoxes();
+void ReleaseMessageBoxes();
+
 // The boxes captured so far, oldest first; the record is emptied.
 std::vector<CapturedBox> TakeCapturedBoxes();
 

@@ -1,0 +1,100 @@
+// Monitors over scratch folders: each folder holds "marker.jpg", a picture
+// without a date, so every scan of the folder logs one line that counts it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "events/event_history.h"
+#include "monitor/monitors.h"
+#include "settings/settings.h"
+#include "settings/statistics.h"
+#include "tests/support/jpeg_fixture.h"
+#include "tests/support/scratch_folder.h"
+
+// Polls the condition every 20 ms for at most timeoutMs, pumping this thread's
+// messages meanwhile. Returns whether it came true.
+inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (condition())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(20);
+    }
+}
+
+inline std::vector<std::wstring> EventTexts()
+{
+    HistoryLockGuard lock;
+    std::vector<std::wstring> texts;
+    for (const std::wstring& line : EventHistory)
+        texts.push_back(line.substr(20));
+    return texts;
+}
+
+inline std::wstring MarkerEvent(const std::wstring& folderWithBackslash)
+{
+    return L"No Exif information available for " + folderWithBackslash +
+           L"marker.jpg failed, File not renamed";
+}
+
+// How many scans of the folder the history shows.
+inline int ScansOf(const std::wstring& folderWithBackslash)
+{
+    std::vector<std::wstring> texts = EventTexts();
+    return static_cast<int>(std::count(texts.begin(), texts.end(), MarkerEvent(folderWithBackslash)));
+}
+
+inline void PutMarker(const std::wstring& folder)
+{
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\marker.jpg", JpegWithoutExif()));
+}
+
+class MonitorTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearEventHistory();
+        PrepareMonitorSet();
+    }
+    void TearDown() override
+    {
+        StopAllMonitors(10000);
+        Settings.Folders.clear();
+        StatisticsPageWindow = nullptr;
+    }
+
+    // A watched subfolder of the scratch folder, with its marker.
+    std::wstring MakeFolder(const std::wstring& name)
+    {
+        std::wstring path = root / name;
+        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+        PutMarker(path);
+        return path;
+    }
+
+    void Start(const std::vector<std::wstring>& folders)
+    {
+        Settings.Folders.assign(folders.begin(), folders.end());
+        StartMonitors();
+    }
+
+    bool WaitForMonitors(int count, DWORD timeoutMs = 20000)
+    {
+        return WaitUntil([count] { return Statistics.FoldersMonitored == count; }, timeoutMs);
+    }
+
+    ScratchFolder root;
+};

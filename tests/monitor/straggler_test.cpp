@@ -1,0 +1,54 @@
+// A monitor still busy when a restart's time limit runs out. It is held inside
+// its first scan by the one message box a process shows for a log file that
+// cannot be opened; this runs in a process of its own for that reason.
+#include "tests/monitor/monitor_fixture.h"
+
+#include "tests/support/message_box_catcher.h"
+
+namespace {
+
+TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone)
+{
+    std::wstring held = MakeFolder(L"held");
+    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    std::wstring next = MakeFolder(L"next");
+    CurrentDirectoryScope inRoot(root.Path());
+    ASSERT_TRUE(CreateDirectoryW((root / L"Lumistamp.Log").c_str(), nullptr));
+
+    HoldMessageBoxes();
+    Settings.LogFile = 1;
+    Start({held});
+    ASSERT_TRUE(WaitForCapturedBoxes(1, 10000)) << "the first scan's event shows the box";
+    EXPECT_EQ(Statistics.FoldersMonitored, 0) << "not counted before its first scan ends";
+
+    // A change arrives while the monitor is busy, and the stop comes too.
+    ASSERT_TRUE(WriteFileText(held + L"\\late.txt", "x"));
+    HANDLE oldMonitor = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), MonitorThreads[0], GetCurrentProcess(),
+                                &oldMonitor, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    StopAllMonitors(300);
+    EXPECT_EQ(WaitForSingleObject(oldMonitor, 0), WAIT_TIMEOUT) << "still held in its scan";
+
+    PrepareMonitorSet();
+    Start({next});
+    ASSERT_TRUE(WaitForMonitors(1));
+
+    // Released, it finishes its scan, then its own stop wins over the change.
+    ReleaseMessageBoxes();
+    ASSERT_EQ(WaitForSingleObject(oldMonitor, 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeThread(oldMonitor, &exitCode);
+    CloseHandle(oldMonitor);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(PathExists(held + L"\\20230401_072926.jpg")) << "the scan was finished";
+    EXPECT_EQ(ScansOf(held + L"\\"), 1) << "no scan after the stop";
+    EXPECT_EQ(Statistics.FoldersMonitored, 1) << "the new set's count is its own";
+
+    std::vector<CapturedBox> boxes = TakeCapturedBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"Cannot open File to save Event History, Error 5. "
+                             L"The last Event is not saved to file.");
+    Settings.LogFile = 0;
+}
+
+}  // namespace
