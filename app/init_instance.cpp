@@ -1,0 +1,73 @@
+// Start-up after the window class exists: the hidden main window, the version
+// text, the settings, the tray icon record and the first set of monitors.
+#include <windows.h>
+#include <strsafe.h>
+
+#include <vector>
+
+#include "app/app_state.h"
+#include "monitor/monitors.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_store.h"
+#include "ui/ui_records.h"
+
+HANDLE InstanceMutex = nullptr;
+HWND MainWindow = nullptr;
+NOTIFYICONDATAW TrayIcon = {};
+
+// "Version <major>.<minor>" from the product version of our own version block;
+// stays "unknown Version" when there is none to read.
+static void BuildVersionText()
+{
+    StringCchCopyW(VersionText, ARRAYSIZE(VersionText), L"unknown Version");
+
+    wchar_t path[261] = {};
+    if (GetModuleFileNameW(nullptr, path, 260) == 0)
+        return;
+    DWORD size = GetFileVersionInfoSizeW(path, nullptr);
+    if (size == 0)
+        return;
+    std::vector<BYTE> block(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (GetFileVersionInfoW(path, 0, size, block.data()) &&
+        VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) && fixed)
+        StringCchPrintfW(VersionText, ARRAYSIZE(VersionText), L"Version %d.%d",
+                         HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS));
+}
+
+static void FillTrayIcon(HINSTANCE instance)
+{
+    TrayIcon = {};
+    TrayIcon.cbSize = sizeof(TrayIcon);
+    TrayIcon.hWnd = MainWindow;
+    TrayIcon.uID = TrayIconId;
+    TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    TrayIcon.uCallbackMessage = WMAPP_TRAYCALLBACK;
+    TrayIcon.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_LUMISTAMP));
+    StringCchCopyW(TrayIcon.szTip, ARRAYSIZE(TrayIcon.szTip), L"Lumistamp");
+}
+
+BOOL InitInstance(HINSTANCE instance, int showState)
+{
+    ModuleInstance = instance;
+
+    // Never drawn: no size, layered without attributes, kept off the taskbar.
+    // It still takes part in activation, which adds the tray icon.
+    MainWindow = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW, ClassName,
+                                 TitleText, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
+                                 nullptr, instance, nullptr);
+    if (!MainWindow)
+        return FALSE;
+
+    BuildVersionText();
+    LoadSettings();
+    FillTrayIcon(instance);
+
+    PrepareMonitorSet();
+    StartMonitors();
+
+    ShowWindow(MainWindow, showState);
+    UpdateWindow(MainWindow);
+    return TRUE;
+}

@@ -1,0 +1,96 @@
+#include "tests/app/program_driver.h"
+
+#include <vector>
+
+static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
+
+std::wstring ProgramPath()
+{
+    std::string path = LUMISTAMP_EXE;
+    std::wstring wide(path.begin(), path.end());
+    for (wchar_t& c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return wide;
+}
+
+RunningProgram StartProgram(const std::wstring& currentDirectory)
+{
+    RunningProgram program;
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       currentDirectory.c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        program.process = info.hProcess;
+        program.processId = info.dwProcessId;
+    }
+    return program;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM parameter)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, ARRAYSIZE(className));
+    if (processId == search->processId && wcscmp(className, L"LUMISTAMP") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForMainWindow(DWORD processId, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        WindowSearch search{processId, nullptr};
+        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found || GetTickCount64() >= deadline)
+            return search.found;
+        Sleep(20);
+    }
+}
+
+DWORD WaitForExit(const RunningProgram& program, DWORD timeoutMs)
+{
+    if (WaitForSingleObject(program.process, timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(program.process, &exitCode);
+    return exitCode;
+}
+
+void EndProgram(RunningProgram& program)
+{
+    if (!program.process)
+        return;
+    if (WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(program.process, 1);
+        WaitForSingleObject(program.process, 5000);
+    }
+    CloseHandle(program.process);
+    program.process = nullptr;
+}
+
+void ResetProgramKey() { RegDeleteTreeW(HKEY_CURRENT_USER, ProgramKey); }
+
+void WriteOption(const wchar_t* name, DWORD value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteFolders(const std::wstring& multiString)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, L"Folders", REG_MULTI_SZ, multiString.c_str(),
+                    static_cast<DWORD>((multiString.size() + 1) * sizeof(wchar_t)));
+}

@@ -1,0 +1,34 @@
+// Starts the real Lumistamp.exe and watches it from outside, as a user's
+// system would: its process, its windows, its files and its registry key.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The program under test (LUMISTAMP_EXE, as this platform sees it).
+std::wstring ProgramPath();
+
+struct RunningProgram {
+    HANDLE process = nullptr;
+    DWORD processId = 0;
+};
+
+// Starts the program with the given current directory.
+RunningProgram StartProgram(const std::wstring& currentDirectory);
+
+// Waits (bounded) for the program's hidden main window; null when it never came.
+HWND WaitForMainWindow(DWORD processId, DWORD timeoutMs);
+
+// Waits (bounded) for the process to end; returns its exit code, or
+// STILL_ACTIVE when it did not end in time.
+DWORD WaitForExit(const RunningProgram& program, DWORD timeoutMs);
+
+// Ends a program still running (after a failed test) and closes its handle.
+void EndProgram(RunningProgram& program);
+
+// The program's key in this prefix's HKEY_CURRENT_USER, emptied: the run gets
+// exactly the settings a test writes.
+void ResetProgramKey();
+void WriteOption(const wchar_t* name, DWORD value);
+void WriteFolders(const std::wstring& multiString);

@@ -1,0 +1,191 @@
+// The real Lumistamp.exe under test: what it does with a configured folder,
+// its single instance, and what its resources hold.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/app/program_driver.h"
+#include "tests/support/jpeg_fixture.h"
+#include "tests/support/message_box_catcher.h"
+#include "tests/support/scratch_folder.h"
+
+namespace {
+
+std::vector<std::string> LogTexts(const std::wstring& logPath)
+{
+    std::vector<std::string> texts;
+    std::istringstream lines(ReadFileText(logPath));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        texts.push_back(line.size() >= 20 ? line.substr(20) : line);
+    }
+    return texts;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class Program : public testing::Test {
+protected:
+    void SetUp() override { ResetProgramKey(); }
+    void TearDown() override
+    {
+        EndProgram(first);
+        EndProgram(second);
+        ResetProgramKey();
+    }
+
+    // The user closes the hidden window from outside: it ends with code 0.
+    void CloseAndExpectCleanEnd(RunningProgram& program, HWND window)
+    {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForExit(program, 15000), 0u);
+    }
+
+    RunningProgram first;
+    RunningProgram second;
+};
+
+TEST_F(Program, RenamesWhatLandsInItsFolderAndLogsAllButItsStart)
+{
+    ScratchFolder watched;
+    ScratchFolder runFolder;
+    WriteFolders(watched.Path() + L'\0');
+    WriteOption(L"LogFile", 1);
+
+    first = StartProgram(runFolder.Path());
+    ASSERT_NE(first.process, nullptr);
+    HWND window = WaitForMainWindow(first.processId, 30000);
+    ASSERT_NE(window, nullptr);
+
+    // A card copied in: the raw file first, then its picture.
+    ASSERT_TRUE(WriteFileBytes(watched / L"DSC_0042.NEF", {'r', 'a', 'w'}));
+    ASSERT_TRUE(WriteFileBytes(watched / L"DSC_0042.JPG", JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
+
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!(PathExists(watched / L"20230401_072926.JPG") && PathExists(watched / L"20230401_072926.NEF")) &&
+           GetTickCount64() < deadline)
+        Sleep(50);
+    EXPECT_EQ(ListFolder(watched.Path()),
+              (std::vector<std::wstring>{L"20230401_072926.JPG", L"20230401_072926.NEF"}));
+    CloseAndExpectCleanEnd(first, window);
+
+    std::string folder = Narrow(watched.Path());
+    EXPECT_EQ(LogTexts(runFolder / L"Lumistamp.Log"),
+              (std::vector<std::string>{
+                  "Querying the following folder(s):", folder,
+                  "Renamed " + folder + "\\DSC_0042.JPG to 20230401_072926.JPG",
+                  "Renamed " + folder + "\\DSC_0042.NEF to " + folder + "\\20230401_072926.NEF"}));
+}
+
+TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
+{
+    WriteOption(L"LogFile", 1);
+    ScratchFolder firstFolder;
+    ScratchFolder secondFolder;
+    first = StartProgram(firstFolder.Path());
+    HWND window = WaitForMainWindow(first.processId, 30000);
+    ASSERT_NE(window, nullptr);
+
+    second = StartProgram(secondFolder.Path());
+    ASSERT_NE(second.process, nullptr);
+    CatchBoxesOfProcess(second.processId);
+    ASSERT_TRUE(WaitForCapturedBoxes(1, 30000));
+    std::vector<CapturedBox> boxes = TakeCapturedBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"Lumistamp");
+    EXPECT_EQ(boxes[0].text, L"Lumistamp is already running. Only 1 instance is allowed at the same time.");
+    EXPECT_EQ(WaitForExit(second, 15000), 0u);
+
+    EXPECT_EQ(WaitForSingleObject(first.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(IsWindow(window));
+    CloseAndExpectCleanEnd(first, window);
+
+    // Neither run logged a line to its file: the start line never goes there,
+    // and the refused start logs nothing at all.
+    EXPECT_FALSE(PathExists(firstFolder / L"Lumistamp.Log"));
+    EXPECT_FALSE(PathExists(secondFolder / L"Lumistamp.Log"));
+}
+
+std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name)
+{
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    std::wstring query = std::wstring(L"\\StringFileInfo\\200004b0\\") + name;
+    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+        return L"(missing)";
+    return value;
+}
+
+TEST(ProgramResources, VersionBlockSaysTwoPointTwo)
+{
+    std::wstring path = ProgramPath();
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00020002u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020002u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x2000);
+    EXPECT_EQ(translation[1], 1200);
+    EXPECT_EQ(VersionString(block, L"ProductName"), L"Lumistamp");
+    EXPECT_EQ(VersionString(block, L"ProductVersion"), L"2.2.0.0");
+    EXPECT_EQ(VersionString(block, L"FileVersion"), L"2.2.0.0");
+}
+
+#pragma pack(push, 2)
+struct IconGroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+struct IconGroup {
+    WORD reserved, type, count;
+    IconGroupEntry entries[1];
+};
+#pragma pack(pop)
+
+TEST(ProgramResources, IconStringsAndManifest)
+{
+    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr);
+
+    wchar_t text[64] = {};
+    LoadStringW(program, 103, text, ARRAYSIZE(text));
+    EXPECT_STREQ(text, L"Lumistamp");
+    LoadStringW(program, 109, text, ARRAYSIZE(text));
+    EXPECT_STREQ(text, L"LUMISTAMP");
+
+    HRSRC iconInfo = FindResourceW(program, MAKEINTRESOURCEW(136), RT_GROUP_ICON);
+    ASSERT_NE(iconInfo, nullptr);
+    auto* group = static_cast<const IconGroup*>(LockResource(LoadResource(program, iconInfo)));
+    ASSERT_EQ(group->count, 1);
+    EXPECT_EQ(group->entries[0].width, 128);
+    EXPECT_EQ(group->entries[0].height, 128);
+    EXPECT_EQ(group->entries[0].bitCount, 32);
+
+    HRSRC manifestInfo = FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(manifestInfo, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, manifestInfo))),
+                         SizeofResource(program, manifestInfo));
+    EXPECT_NE(manifest.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    FreeLibrary(program);
+}
+
+}  // namespace
