@@ -34,7 +34,7 @@ static ExifTagStatus FindDateValue(const wchar_t* path, std::vector<uint8_t>* bl
 }
 
 bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                     size_t newPathSize, const wchar_t* extension)
+                     size_t newPathSize, const wchar_t* extension, CaptureTime* untestedTime)
 {
     std::vector<uint8_t> block;
     ExifValue value;
@@ -70,6 +70,9 @@ bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t*
     }
     }
 
-    ComposeTargetName(folderPath, oldPath, newPath, newPathSize, extension, time);
+    ComposeTargetName(folderPath, oldPath, newPath, newPathSize, extension, time,
+                      untestedTime == nullptr);
+    if (untestedTime)
+        *untestedTime = time;
     return true;
 }

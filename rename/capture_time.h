@@ -19,6 +19,9 @@ struct CaptureTime {
 // 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write
 // time in local time) and writes its target path into newPath, which holds
 // newPathSize characters. False when the picture is not to be renamed; the
-// reason has been logged then.
+// reason has been logged then. Given untestedTime, the plain target name is
+// written untested (see ComposeTargetName) and the time is given back there,
+// for the caller to compose the numbered name should its rename be refused.
 bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                     size_t newPathSize, const wchar_t* extension);
+                     size_t newPathSize, const wchar_t* extension,
+                     CaptureTime* untestedTime = nullptr);

@@ -65,16 +65,30 @@ bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* bl
 
 namespace {
 
-// A positioned read on a synchronous handle: one call, no separate seek. On a
-// disk file it returns fewer bytes only at the end of the file.
+// The file and where its file pointer stands.
+struct FileSource {
+    HANDLE file;
+    uint64_t position;
+};
+
+// Reads at the file pointer, moving it only when the walk skips ahead: a
+// positioned read (OVERLAPPED offset) costs more than a plain one under Wine,
+// and most pictures need one read only. On a disk file ReadFile returns fewer
+// bytes only at the end of the file.
 size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
 {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    FileSource* from = static_cast<FileSource*>(source);
+    if (offset != from->position) {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(from->file, to, nullptr, FILE_BEGIN))
+            return 0;
+        from->position = offset;
+    }
     DWORD read = 0;
-    if (!ReadFile(static_cast<HANDLE>(source), dest, static_cast<DWORD>(count), &read, &at))
+    if (!ReadFile(from->file, dest, static_cast<DWORD>(count), &read, nullptr))
         return 0;
+    from->position += read;
     return read;
 }
 
@@ -90,7 +104,8 @@ bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block)
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool found = ReadExifBlockFrom(ReadFileAt, file, block);
+    FileSource source = {file, 0};
+    bool found = ReadExifBlockFrom(ReadFileAt, &source, block);
     CloseHandle(file);
     return found;
 }

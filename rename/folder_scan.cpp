@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <pathcch.h>
+#include <strsafe.h>
 
 #include <string>
 #include <vector>
@@ -52,6 +53,33 @@ static void RenameCompanion(const std::wstring& oldPath, const wchar_t* newPath)
     }
 }
 
+// Renames the picture to its target. The rename itself tests whether the plain
+// name is free, since MoveFileW never replaces a file: under Wine a lookup of a
+// name that does not exist reads the whole folder, and on a card import the
+// plain name is nearly always free. Only when the rename is refused and the
+// name is taken is the numbered name composed, as the lookup would have, and
+// tried. On failure the last error and newPath are those to report.
+static bool MoveToTarget(const std::wstring& folderPath, const std::wstring& oldPath,
+                         std::vector<wchar_t>& newPath, const wchar_t* extension,
+                         const CaptureTime& time)
+{
+    if (MoveFileW(oldPath.c_str(), newPath.data()))
+        return true;
+    DWORD error = GetLastError();
+    if (FileExists(newPath.data())) {
+        std::wstring plain = newPath.data();
+        ComposeTargetName(folderPath.c_str(), oldPath.c_str(), newPath.data(), newPath.size(),
+                          extension, time);
+        if (!AsciiEqualNoCase(oldPath.c_str(), newPath.data()))
+            return MoveFileW(oldPath.c_str(), newPath.data()) != FALSE;
+        // A picture named by its stamp keeps its name while the plain one is
+        // taken; the refusal stands.
+        StringCchCopyW(newPath.data(), newPath.size(), plain.c_str());
+    }
+    SetLastError(error);
+    return false;
+}
+
 static void ProcessEntry(const std::wstring& folderPath, const WIN32_FIND_DATAW& entry,
                          std::vector<wchar_t>& newPath)
 {
@@ -64,13 +92,14 @@ static void ProcessEntry(const std::wstring& folderPath, const WIN32_FIND_DATAW&
 
     ++Statistics.PicturesProcessed;
     std::wstring oldPath = folderPath + entry.cFileName;
+    CaptureTime time = {};
     if (!ReadCaptureTime(folderPath.c_str(), oldPath.c_str(), newPath.data(), newPath.size(),
-                         extension))
+                         extension, &time))
         return;
     if (AsciiEqualNoCase(oldPath.c_str(), newPath.data()))
         return;  // already bears its name
 
-    if (!MoveFileW(oldPath.c_str(), newPath.data())) {
+    if (!MoveToTarget(folderPath, oldPath, newPath, extension, time)) {
         int error = static_cast<int>(GetLastError());
         LogEventFormat(RenameFailed, error, entry.cFileName, newPath.data());
         return;

@@ -34,7 +34,8 @@ static void WriteTarget(const wchar_t* folderPath, wchar_t* newPath, size_t newP
 }
 
 void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time)
+                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time,
+                       bool testPlainName)
 {
     WriteTarget(folderPath, newPath, newPathSize, extension, time, 0);
 
@@ -48,7 +49,7 @@ void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_
         return;
     }
 
-    if (!FileExists(newPath))
+    if (!testPlainName || !FileExists(newPath))
         return;
     for (int number = 1;; ++number) {
         WriteTarget(folderPath, newPath, newPathSize, extension, time, number);
@@ -59,6 +60,14 @@ void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_
 
 bool FileExists(const wchar_t* path)
 {
+    // The attribute query answers in one step where the name exists (or plainly
+    // does not); any other failure goes to the directory search, whose answer
+    // and error code decide as before.
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (GetLastError() == ERROR_FILE_NOT_FOUND)
+        return false;
+
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(path, &entry);
     if (search != INVALID_HANDLE_VALUE) {

@@ -7,9 +7,13 @@
 
 // Writes the target path for a picture taken at time into newPath (of
 // newPathSize characters). The folder path ends in a backslash; the extension
-// is the picture's own, case kept.
+// is the picture's own, case kept. With testPlainName false, a picture whose
+// name does not begin with its stamp gets the plain name untested: for a
+// caller whose rename tests it (MoveFileW never replaces a file) and that
+// composes again with the test when the rename is refused.
 void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time);
+                       size_t newPathSize, const wchar_t* extension, const CaptureTime& time,
+                       bool testPlainName = true);
 
 // True when a file or directory of that path exists. A test that fails for
 // another reason than a missing file is logged and answers false.

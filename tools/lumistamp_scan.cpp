@@ -1,4 +1,4 @@
-// lumistamp-scan [--file-modified-date] [--log-file] FOLDER
+// lumistamp-scan [--file-modified-date] [--log-file] [--time] FOLDER
 // Developer tool: one scan of FOLDER exactly as a folder monitor makes it, with
 // the options given (the log file lands in the current directory). Prints every
 // event line, then the counters. Exit code 2 on a usage error, else 0.
@@ -27,19 +27,23 @@ static void PrintUtf8(const std::wstring& text)
 int wmain(int argc, wchar_t** argv)
 {
     const wchar_t* folder = nullptr;
+    bool timed = false;
     for (int i = 1; i < argc; ++i) {
         std::wstring argument = argv[i];
         if (argument == L"--file-modified-date")
             Settings.FileModifiedDate = 1;
         else if (argument == L"--log-file")
             Settings.LogFile = 1;
+        else if (argument == L"--time")
+            timed = true;
         else if (!folder && !argument.starts_with(L"--"))
             folder = argv[i];
         else
             folder = nullptr, i = argc;  // unknown option or second folder
     }
     if (!folder) {
-        fputs("usage: lumistamp-scan [--file-modified-date] [--log-file] FOLDER\n", stderr);
+        fputs("usage: lumistamp-scan [--file-modified-date] [--log-file] [--time] FOLDER\n",
+              stderr);
         return 2;
     }
 
@@ -49,7 +53,10 @@ int wmain(int argc, wchar_t** argv)
     PathCchAddBackslash(path.data(), path.size());
     path.resize(wcslen(path.c_str()));
 
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceCounter(&start);
     ScanFolder(path.c_str(), static_cast<uint32_t>(path.size()));
+    QueryPerformanceCounter(&end);
 
     {
         HistoryLockGuard lock;
@@ -58,5 +65,10 @@ int wmain(int argc, wchar_t** argv)
     }
     printf("PicturesProcessed: %d\nPicturesRenamed: %d\n", Statistics.PicturesProcessed.load(),
            Statistics.PicturesRenamed.load());
+    if (timed) {
+        QueryPerformanceFrequency(&frequency);
+        double ticks = static_cast<double>(end.QuadPart - start.QuadPart);
+        printf("ScanMicroseconds: %.0f\n", 1e6 * ticks / static_cast<double>(frequency.QuadPart));
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 // name, the last-write fallback, and the existence test behind numbering.
 #include "tests/rename/scan_fixture.h"
 
+#include "rename/capture_time.h"
 #include "rename/target_name.h"
 
 namespace {
@@ -97,6 +98,46 @@ TEST_F(ScanTest, FailedExistenceTestIsLoggedAndTheNameTakenAsFree)
     EXPECT_EQ(std::wstring(newPath), missingFolder + L"20230401_072926.jpg");
     EXPECT_EQ(EventTexts(), Texts{L"Unable to say if file already exists: " + missingFolder +
                                   L"20230401_072926.jpg, Error 3"});
+}
+
+TEST_F(ScanTest, UntestedPlainNameIsWrittenEvenWhenTaken)
+{
+    Put(L"20230401_072926.JPG", {0});
+    std::wstring folderPath = folder.PathWithBackslash();
+    std::vector<wchar_t> newPath(folderPath.size() + 520);
+    CaptureTime time = {2023, 4, 1, 7, 29, 26};
+
+    ComposeTargetName(folderPath.c_str(), (folder / L"DSC.JPG").c_str(), newPath.data(),
+                      newPath.size(), L".JPG", time, false);
+    EXPECT_EQ(std::wstring(newPath.data()), folder / L"20230401_072926.JPG");
+
+    // A name that begins with its stamp is still tested: it keeps its number.
+    std::wstring numbered = folder / L"20230401_072926 (001).JPG";
+    ComposeTargetName(folderPath.c_str(), numbered.c_str(), newPath.data(), newPath.size(),
+                      L".JPG", time, false);
+    EXPECT_EQ(std::wstring(newPath.data()), numbered);
+    EXPECT_EQ(EventTexts(), Texts{});
+}
+
+TEST_F(ScanTest, CaptureTimeIsGivenBackWithTheUntestedName)
+{
+    PutDated(L"DSC.jpg", "2023:04:01 07:29:26");
+    Put(L"20230401_072926.jpg", {0});
+    std::wstring folderPath = folder.PathWithBackslash();
+    std::vector<wchar_t> newPath(folderPath.size() + 520);
+    CaptureTime time = {};
+    ASSERT_TRUE(ReadCaptureTime(folderPath.c_str(), (folder / L"DSC.jpg").c_str(), newPath.data(),
+                                newPath.size(), L".jpg", &time));
+    EXPECT_EQ(std::wstring(newPath.data()), folder / L"20230401_072926.jpg");
+    EXPECT_EQ((std::vector<int>{time.Year, time.Month, time.Day, time.Hour, time.Minute,
+                                time.Second}),
+              (std::vector<int>{2023, 4, 1, 7, 29, 26}));
+
+    // Without it, the taken name is looked up and numbered as ever.
+    ASSERT_TRUE(ReadCaptureTime(folderPath.c_str(), (folder / L"DSC.jpg").c_str(), newPath.data(),
+                                newPath.size(), L".jpg"));
+    EXPECT_EQ(std::wstring(newPath.data()), folder / L"20230401_072926 (001).jpg");
+    EXPECT_EQ(EventTexts(), Texts{});
 }
 
 struct TargetCase {

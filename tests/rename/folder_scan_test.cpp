@@ -155,6 +155,27 @@ TEST_F(ScanTest, NumberedPictureTakesThePlainNameOnceItIsFree)
     EXPECT_TRUE(PathExists(folder / L"20230401_072926.jpg"));
 }
 
+TEST_F(ScanTest, TakenPlainNameEndsInTheNumberedNameWithinTheScan)
+{
+    // The plain name is taken (in other case) by a picture of the same second;
+    // the rename to it is refused and the next free number follows at once.
+    PutDated(L"20230401_072926.JPG");
+    std::vector<uint8_t> taken = ReadFileBytes(folder / L"20230401_072926.JPG");
+    PutDated(L"DSC_0001.jpg");
+    Put(L"DSC_0001.NEF", {7});
+
+    EXPECT_EQ(Scan(), (Texts{L"Renamed " + (folder / L"DSC_0001.jpg") +
+                                 L" to 20230401_072926 (001).jpg",
+                             L"Renamed " + (folder / L"DSC_0001.NEF") + L" to " +
+                                 (folder / L"20230401_072926 (001).NEF")}));
+    EXPECT_EQ(processed, 2);
+    EXPECT_EQ(renamed, 2);
+    EXPECT_EQ(ReadFileBytes(folder / L"20230401_072926.JPG"), taken);
+    EXPECT_EQ(ReadFileBytes(folder / L"20230401_072926 (001).NEF"), (std::vector<uint8_t>{7}));
+    EXPECT_EQ(Names(), (NameList{L"20230401_072926 (001).NEF", L"20230401_072926 (001).jpg",
+                                 L"20230401_072926.JPG"}));
+}
+
 TEST_F(ScanTest, CollisionNumbersGoOnPastNineHundredNinetyNine)
 {
     // Directories of a candidate's name count as taken, and are never scanned.

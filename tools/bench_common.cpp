@@ -1,0 +1,40 @@
+#include "tools/bench_common.h"
+
+#include <cstdio>
+#include <cwchar>
+
+double MicrosecondsSince(LARGE_INTEGER start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1e6 * static_cast<double>(now.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+bool IsPictureName(const wchar_t* name)
+{
+    const wchar_t* dot = wcsrchr(name, L'.');
+    return dot && (_wcsnicmp(dot, L".jpg", 4) == 0 || _wcsnicmp(dot, L".jpeg", 5) == 0);
+}
+
+std::wstring WithBackslash(const wchar_t* folder)
+{
+    std::wstring path = folder;
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+std::wstring RenamedPath(const std::wstring& folder, int index, const wchar_t* name)
+{
+    const wchar_t* dot = wcsrchr(name, L'.');
+    wchar_t stamp[32];
+    swprintf(stamp, 32, L"r%06d", index);
+    return folder + stamp + (dot ? dot : L"");
+}
+
+void PrintResult(int pictures, double microseconds)
+{
+    std::printf("RESULT pictures=%d microseconds=%.0f\n", pictures, microseconds);
+}

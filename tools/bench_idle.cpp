@@ -1,0 +1,69 @@
+// lumistamp-bench-idle ROOT COUNT SECONDS
+// Folder monitors at rest: COUNT monitors watch the empty folders ROOT\1 ..
+// ROOT\COUNT (made here). Once all of them have finished their first scan, the
+// file ROOT\ready appears (for a watcher outside), and the process's CPU time
+// over the next SECONDS seconds and its working set are printed.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "monitor/monitors.h"
+#include "settings/settings.h"
+#include "settings/statistics.h"
+#include "tools/bench_common.h"
+
+static double CpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](FILETIME t) {
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 4) {
+        fputs("usage: lumistamp-bench-idle ROOT COUNT SECONDS\n", stderr);
+        return 2;
+    }
+    std::wstring root = WithBackslash(argv[1]);
+    int count = _wtoi(argv[2]);
+    DWORD seconds = static_cast<DWORD>(_wtoi(argv[3]));
+    for (int index = 1; index <= count; ++index) {
+        std::wstring folder = root + std::to_wstring(index);
+        CreateDirectoryW(folder.c_str(), nullptr);
+        Settings.Folders.push_back(folder);
+    }
+
+    PrepareMonitorSet();
+    StartMonitors();
+    ULONGLONG until = GetTickCount64() + 60000;
+    while (Statistics.FoldersMonitored.load() < count && GetTickCount64() < until)
+        Sleep(10);
+    if (Statistics.FoldersMonitored.load() != count) {
+        fprintf(stderr, "only %d monitors started\n", Statistics.FoldersMonitored.load());
+        return 1;
+    }
+
+    HANDLE ready = CreateFileW((root + L"ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               0, nullptr);
+    CloseHandle(ready);
+    double before = CpuSeconds();
+    Sleep(seconds * 1000);
+    double cpu = CpuSeconds() - before;
+
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+    printf("IDLE monitors=%d seconds=%lu cpu_seconds=%.3f working_set_kib=%llu peak_kib=%llu\n",
+           Statistics.FoldersMonitored.load(), seconds, cpu,
+           static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
+           static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
+    StopAllMonitors(5000);
+    return 0;
+}
