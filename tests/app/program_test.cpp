@@ -62,9 +62,13 @@ TEST_F(Program, RenamesWhatLandsInItsFolderAndLogsAllButItsStart)
     HWND window = WaitForMainWindow(first.processId, 30000);
     ASSERT_NE(window, nullptr);
 
-    // A card copied in: the raw file first, then its picture.
+    // A card copied in: the raw file first, then its picture. The picture is
+    // written beside the folder and moved in whole: a scan that happened to
+    // come between its creation and its write would log it as undated.
     ASSERT_TRUE(WriteFileBytes(watched / L"DSC_0042.NEF", {'r', 'a', 'w'}));
-    ASSERT_TRUE(WriteFileBytes(watched / L"DSC_0042.JPG", JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
+    ScratchFolder card;
+    ASSERT_TRUE(WriteFileBytes(card / L"DSC_0042.JPG", JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(MoveFileW((card / L"DSC_0042.JPG").c_str(), (watched / L"DSC_0042.JPG").c_str()));
 
     ULONGLONG deadline = GetTickCount64() + 20000;
     while (!(PathExists(watched / L"20230401_072926.JPG") && PathExists(watched / L"20230401_072926.NEF")) &&

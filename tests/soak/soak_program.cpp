@@ -10,11 +10,6 @@
 
 namespace {
 
-const UINT TrayCallback = WM_USER + 1;
-const UINT TrayIconId = 1001;
-
-bool IsPopupMenu(HWND window) { return ClassOf(window) == L"#32768"; }
-
 // The page of the dialog that holds the control.
 HWND PageWith(HWND dialog, int controlId)
 {
@@ -52,18 +47,6 @@ void SampleUntilStopped(HANDLE process)
 }
 
 }  // namespace
-
-bool ChooseFromTrayMenu(HWND mainWindow, DWORD processId, int position)
-{
-    PostMessageW(mainWindow, TrayCallback, TrayIconId, WM_RBUTTONDOWN);
-    HWND menu = WaitForTopWindow(processId, 0, IsPopupMenu, 15000);
-    if (!menu)
-        return false;
-    for (int step = 0; step < position; ++step)
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return PollUntil([menu] { return !IsWindow(menu) || !IsWindowVisible(menu); }, 15000);
-}
 
 HWND OpenSettingsDialog(HWND mainWindow, DWORD processId)
 {

@@ -9,10 +9,7 @@
 #include <vector>
 
 #include "tests/app/program_driver.h"
-
-// Chooses the tray menu's item at the given position (1 "Settings...",
-// 2 "Exit") after a right-button press on the icon, as the shell reports it.
-bool ChooseFromTrayMenu(HWND mainWindow, DWORD processId, int position);
+#include "tests/ui/window_driver.h"
 
 // Opens the settings dialog through the tray menu; null when it did not come.
 HWND OpenSettingsDialog(HWND mainWindow, DWORD processId);

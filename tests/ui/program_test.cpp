@@ -21,25 +21,6 @@ namespace {
 using Texts = std::vector<std::wstring>;
 
 const wchar_t RunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const UINT TrayCallback = WM_USER + 1;
-const UINT TrayIconId = 1001;
-
-bool IsMenu(HWND window) { return ClassOf(window) == L"#32768"; }
-
-// A right-button press on the tray icon, as the shell reports it, then the
-// item at the given position (from 1) chosen with the keyboard.
-bool ChooseFromTrayMenu(HWND mainWindow, DWORD processId, int position)
-{
-    PostMessageW(mainWindow, TrayCallback, TrayIconId, WM_RBUTTONDOWN);
-    HWND menu = WaitForTopWindow(processId, 0, IsMenu, 15000);
-    if (!menu)
-        return false;
-    for (int step = 0; step < position; ++step)
-        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return PollUntil([menu] { return !IsWindow(menu) || !IsWindowVisible(menu); }, 15000);
-}
-
 int CountSettingsDialogs(DWORD processId)
 {
     struct Search {

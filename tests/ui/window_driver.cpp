@@ -206,3 +206,18 @@ bool CancelFolderPicker(HWND picker)
     ClickLater(GetDlgItem(picker, IDCANCEL));
     return WaitUntilGone(picker);
 }
+
+bool ChooseFromTrayMenu(HWND mainWindow, DWORD processId, int position)
+{
+    const UINT trayCallback = WM_USER + 1;  // the program's tray icon message and id
+    const UINT trayIconId = 1001;
+    PostMessageW(mainWindow, trayCallback, trayIconId, WM_RBUTTONDOWN);
+    HWND menu = WaitForTopWindow(
+        processId, 0, [](HWND window) { return ClassOf(window) == L"#32768"; }, 15000);
+    if (!menu)
+        return false;
+    for (int step = 0; step < position; ++step)
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return PollUntil([menu] { return !IsWindow(menu) || !IsWindowVisible(menu); }, 15000);
+}

@@ -31,6 +31,12 @@ bool HasChildWithText(HWND window, const std::wstring& text);
 HWND WaitForTopWindow(DWORD processId, DWORD threadId, const std::function<bool(HWND)>& matches,
                       DWORD timeoutMs);
 
+// A right-button press on the program's tray icon, as the shell reports it to
+// the program's main window, then the menu item at the given position (from 1:
+// "Settings...", then "Exit")
+// chosen with the keyboard. Whether the menu came and went.
+bool ChooseFromTrayMenu(HWND mainWindow, DWORD processId, int position);
+
 // Clicks a button and returns once the click has been handled.
 void Click(HWND button);
 // Clicks a button without waiting: for buttons whose command runs a modal
