@@ -112,6 +112,8 @@ private:
     bool AddUndated(int folder, int wave, int writer, const std::wstring& name,
                     std::wstring* error);
     bool AddStampNamed(int folder, int wave, int writer, std::wstring* error);
+    bool AddDatedUnderName(int folder, int wave, int writer, const std::wstring& nameStamp,
+                           const CaptureSecond& own, std::wstring* error);
     bool AddOther(int folder, int wave, int writer, std::wstring* error);
     bool AddWave(int wave, int quota, std::wstring* error);
 
@@ -213,18 +215,7 @@ bool PlanBuilder::AddStampNamed(int folder, int wave, int writer, std::wstring* 
     int roll = Pick(3);
     if (roll == 0 || wave + 1 == options_.waves) {
         CaptureSecond second = NextSecond();
-        int sampleIndex = Pick(static_cast<int>(samples_.dated.size()));
-        SoakItem picture;
-        picture.kind = ItemKind::DatedPicture;
-        picture.folder = folder;
-        picture.wave = wave;
-        picture.writer = writer;
-        picture.extension = L".jpg";
-        picture.name = second.stamp + picture.extension;
-        picture.stamp = second.stamp;
-        picture.stampNamed = true;
-        ++pictures_;
-        return AddItem(picture, WithDateText(samples_.dated[sampleIndex], second.dateText), error);
+        return AddDatedUnderName(folder, wave, writer, second.stamp, second, error);
     }
 
     CaptureSecond taken = NextSecond();
@@ -235,8 +226,14 @@ bool PlanBuilder::AddStampNamed(int folder, int wave, int writer, std::wstring* 
         plan_->items.back().stampNamed = true;
         return true;
     }
+    return AddDatedUnderName(folder, wave, writer, taken.stamp, NextSecond(), error);
+}
 
-    CaptureSecond own = NextSecond();
+// A dated ".jpg" that arrives already named like the stamp nameStamp.
+bool PlanBuilder::AddDatedUnderName(int folder, int wave, int writer,
+                                    const std::wstring& nameStamp, const CaptureSecond& own,
+                                    std::wstring* error)
+{
     int sampleIndex = Pick(static_cast<int>(samples_.dated.size()));
     SoakItem picture;
     picture.kind = ItemKind::DatedPicture;
@@ -244,7 +241,7 @@ bool PlanBuilder::AddStampNamed(int folder, int wave, int writer, std::wstring* 
     picture.wave = wave;
     picture.writer = writer;
     picture.extension = L".jpg";
-    picture.name = taken.stamp + picture.extension;
+    picture.name = nameStamp + picture.extension;
     picture.stamp = own.stamp;
     picture.stampNamed = true;
     ++pictures_;

@@ -130,7 +130,7 @@ std::vector<std::wstring> ListTexts(HWND listBox)
 
 static bool WaitUntilGone(HWND window)
 {
-    return PollUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, 15000);
+    return PollUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, 30000);
 }
 
 // The path for a message to a window of another process: a copy in that
@@ -185,11 +185,14 @@ bool PickInFolderPicker(HWND picker, const std::wstring& path)
         }
     }
 
+    // On a loaded machine the tree may take many seconds to fill: the bound is
+    // generous, and a picker that answers at once costs nothing of it.
     bool selected = false;
-    for (int attempt = 0; attempt < 20 && !selected; ++attempt) {
+    ULONGLONG deadline = GetTickCount64() + 60000;
+    while (!selected && GetTickCount64() < deadline) {
         SendMessageW(picker, BFFM_SETSELECTIONW, TRUE,
                      reinterpret_cast<LPARAM>(copy ? copy : const_cast<wchar_t*>(path.c_str())));
-        selected = PollUntil([&] { return ShowsSelected(edit, path); }, 500);
+        selected = PollUntil([&] { return ShowsSelected(edit, path); }, 1000);
     }
     if (copy) {
         VirtualFreeEx(process, copy, 0, MEM_RELEASE);
