@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 namespace {
 
 std::vector<std::vector<std::wstring>> ReadJobs(const wchar_t* path)
@@ -58,31 +60,13 @@ std::vector<std::vector<std::wstring>> ReadJobs(const wchar_t* path)
     return jobs;
 }
 
-std::vector<char> ReadAll(const std::wstring& path)
-{
-    std::vector<char> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(file, &size);
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes.empty())
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
-
 // Writes the file piece by piece under its final name, as a copy program that
 // creates the destination first does. Others may read it meanwhile; a slow
 // writer (a network copy) also lets it be renamed while it writes, and its
 // handle follows the file.
 bool WriteInPlace(const std::wstring& source, const std::wstring& destination, bool slow)
 {
-    std::vector<char> bytes = ReadAll(source);
+    std::vector<uint8_t> bytes = ReadFileBytes(source);
     DWORD share = slow ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ;
     HANDLE file = CreateFileW(destination.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
