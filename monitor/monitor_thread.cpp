@@ -6,6 +6,7 @@
 #include "events/event_history.h"
 #include "monitor/monitor_start.h"
 #include "monitor/monitors.h"
+#include "rename/folder_memory.h"
 #include "rename/folder_scan.h"
 #include "settings/statistics.h"
 
@@ -15,6 +16,15 @@ static const wchar_t FolderMissing[] = L"Directory '%s', does not exist, Directo
 static const wchar_t CannotWatch[] = L"FindFirstFile for %s returns %d, Directory is not monitored";
 static const wchar_t WaitFailed[] = L"Error %d waiting on %s. Folder is not monitored";
 static const wchar_t RearmFailed[] = L"Error %d FindNextChangeNotification, %s is not monitored";
+
+std::atomic<void (*)(const wchar_t*)> MonitorScanObserver{nullptr};
+
+static void Scan(const wchar_t* scanPath, uint32_t scanLength, FolderMemory& memory)
+{
+    ScanFolder(scanPath, scanLength, memory);
+    if (auto observer = MonitorScanObserver.load())
+        observer(scanPath);
+}
 
 static void RequestStatisticsRefresh()
 {
@@ -51,16 +61,26 @@ static DWORD WatchFolder(const MonitorStart& start)
         return error;
     }
 
-    ScanFolder(scanPath, scanLength);
+    // What the scans learn stays with this monitor while it runs.
+    FolderMemory memory;
+    Scan(scanPath, scanLength, memory);
     CountMonitor(start.set, +1);
 
     // The stop signal comes first, so it wins when both are signalled.
     HANDLE signals[2] = {start.stop, change};
     DWORD exitCode = 0;
     for (;;) {
-        DWORD woken = WaitForMultipleObjects(2, signals, FALSE, INFINITE);
+        // With nothing busy the wait has no time limit; a busy file is tried
+        // again when its retry is due, change or not.
+        DWORD retryWait = NextRetryWaitMs(memory.busy, GetTickCount64());
+        DWORD woken = WaitForMultipleObjects(2, signals, FALSE, retryWait);
         if (woken == WAIT_OBJECT_0)
             break;
+        if (woken == WAIT_TIMEOUT) {
+            Scan(scanPath, scanLength, memory);
+            RequestStatisticsRefresh();
+            continue;
+        }
         if (woken != WAIT_OBJECT_0 + 1) {
             exitCode = GetLastError();
             LogEventFormat(WaitFailed, static_cast<int>(exitCode), path);
@@ -75,7 +95,7 @@ static DWORD WatchFolder(const MonitorStart& start)
         Sleep(RescanDelayMs);
         bool rearmed = FindNextChangeNotification(change) != 0;
         DWORD rearmError = rearmed ? 0 : GetLastError();
-        ScanFolder(scanPath, scanLength);
+        Scan(scanPath, scanLength, memory);
         if (!rearmed) {
             exitCode = rearmError;
             LogEventFormat(RearmFailed, static_cast<int>(exitCode), path);

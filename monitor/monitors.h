@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 constexpr int MaxMonitors = 256;
@@ -31,6 +32,11 @@ void StartMonitors();
 // Signals StopEvent and waits until every monitor of the set has ended or the
 // time limit has passed, then empties MonitorThreads. StopEvent stays signalled.
 void StopAllMonitors(DWORD timeLimitMs);
+
+// Told of every scan a monitor makes, with its scan path; empty in the program.
+// Tests count a folder's scans with it, now that a scan reports a picture's
+// outcome only once.
+extern std::atomic<void (*)(const wchar_t* scanPath)> MonitorScanObserver;
 
 // The thread routine of one monitor.
 DWORD WINAPI MonitorFolder(LPVOID start);

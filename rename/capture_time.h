@@ -15,6 +15,20 @@ struct CaptureTime {
     uint16_t Second;
 };
 
+// What reading a picture's capture time came to.
+enum class CaptureTimeRead {
+    Found,
+    Busy,            // another program has the file open (for writing): try later
+    NoDate,          // none of the date properties, the fallback off
+    DateUnreadable,  // the deciding property lies outside its block
+    DateNotADate,    // the deciding property is not six numbers
+    FileTimeUnread,  // the fallback could not read the file's time
+};
+
+// Reads the capture time of the picture at path into *time. Every outcome but
+// Found and Busy has been logged; a busy picture is merely waited for.
+CaptureTimeRead FindCaptureTime(const wchar_t* path, CaptureTime* time);
+
 // Finds the picture's capture time (the first of the EXIF dates 0x0132,
 // 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write
 // time in local time) and writes its target path into newPath, which holds

@@ -63,12 +63,15 @@ bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* bl
 
 #include <windows.h>
 
+#include "rename/in_use.h"
+
 namespace {
 
 // The file and where its file pointer stands.
 struct FileSource {
     HANDLE file;
     uint64_t position;
+    DWORD readError;  // the error of a failed read, 0 if none
 };
 
 // Reads at the file pointer, moving it only when the walk skips ahead: a
@@ -81,32 +84,46 @@ size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
     if (offset != from->position) {
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(from->file, to, nullptr, FILE_BEGIN))
+        if (!SetFilePointerEx(from->file, to, nullptr, FILE_BEGIN)) {
+            from->readError = GetLastError();
             return 0;
+        }
         from->position = offset;
     }
     DWORD read = 0;
-    if (!ReadFile(from->file, dest, static_cast<DWORD>(count), &read, nullptr))
+    if (!ReadFile(from->file, dest, static_cast<DWORD>(count), &read, nullptr)) {
+        from->readError = GetLastError();
         return 0;
+    }
     from->position += read;
     return read;
 }
 
 }  // namespace
 
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block)
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, bool* busy)
 {
     block->clear();
-    // The file is held for a moment only; sharing everything means a program
-    // copying, renaming or deleting the picture meanwhile is not refused.
-    HANDLE file = CreateFileW(path, GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    if (busy)
+        *busy = false;
+    // The file is held for a moment only. Not sharing write refuses the open
+    // while a writer (a copy under way) holds the file; sharing delete means a
+    // program renaming or deleting the picture meanwhile is not refused.
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (busy)
+            *busy = IsInUseError(error);
+        SetLastError(error);
         return false;
-    FileSource source = {file, 0};
+    }
+    FileSource source = {file, 0, 0};
     bool found = ReadExifBlockFrom(ReadFileAt, &source, block);
     CloseHandle(file);
+    // A locked range makes the header unreadable for now, not absent.
+    if (!found && busy && IsInUseError(source.readError))
+        *busy = true;
     return found;
 }
 

@@ -15,12 +15,15 @@ constexpr size_t ExifFirstReadBytes = 4096;
 constexpr int ExifMaxReads = 64;
 constexpr size_t ExifMaxExtent = 1024 * 1024;
 
-// Opens the file for reading, sharing read, write and delete access so that
-// other programs are neither blocked nor block it, and reads its Exif block.
-// True: *block holds the block's bytes, TIFF header onward. False when the file
-// cannot be opened (GetLastError() then tells why), is not a JPEG or has no
-// Exif block within the limits above; *block is then empty.
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block);
+// Opens the file for reading and reads its Exif block. The open shares read
+// and delete access but not write: a file another program has open for
+// writing is refused with a sharing violation, so a header still being
+// written is never read. True: *block holds the block's bytes, TIFF header
+// onward. False when the file cannot be opened (GetLastError() then tells
+// why), is not a JPEG or has no Exif block within the limits above; *block is
+// then empty. Given busy, it is set when the file was refused because another
+// program has it open (sharing or lock violation, at the open or a read).
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, bool* busy = nullptr);
 
 // The same over any byte source: readAt reads count bytes at offset into dest
 // and returns how many it read, fewer only at the end of the data. Portable, so

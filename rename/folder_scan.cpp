@@ -1,57 +1,36 @@
 #include "rename/folder_scan.h"
 
 #include <windows.h>
-#include <pathcch.h>
 #include <strsafe.h>
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "events/event_history.h"
 #include "rename/ascii_text.h"
 #include "rename/capture_time.h"
+#include "rename/companion.h"
+#include "rename/folder_listing.h"
+#include "rename/folder_memory.h"
+#include "rename/in_use.h"
 #include "rename/target_name.h"
 #include "settings/statistics.h"
 
-static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
-static const wchar_t FolderNotListed[] = L"FindFirstFile for %s returns %d, Directory is not monitored";
 static const wchar_t Renamed[] = L"Renamed %s to %s";
 static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
 
 // Room for any file name (at most 259 characters) twice over in a target path.
 constexpr size_t TargetPathRoom = 520;
 
-// ".jpg" and ".jpeg" and every longer extension that begins so, any ASCII case.
-static bool IsPictureExtension(const wchar_t* extension)
-{
-    return AsciiEqualNoCase(extension, L".jpg", 4) || AsciiEqualNoCase(extension, L".jpeg", 5);
-}
-
-// The path with the text from its last dot on replaced by ".NEF"; empty when
-// the path has no dot.
-static std::wstring CompanionPath(const std::wstring& path)
-{
-    size_t dot = path.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : path.substr(0, dot) + L".NEF";
-}
-
-// The raw file of the picture's old base name follows it to its new name. The
-// companion's name is not tested for collisions: it shares the picture's fate.
-static void RenameCompanion(const std::wstring& oldPath, const wchar_t* newPath)
-{
-    std::wstring oldCompanion = CompanionPath(oldPath);
-    std::wstring newCompanion = CompanionPath(newPath);
-    if (oldCompanion.empty() || newCompanion.empty() || !FileExists(oldCompanion.c_str()))
-        return;
-
-    if (MoveFileW(oldCompanion.c_str(), newCompanion.c_str())) {
-        LogEventFormat(Renamed, oldCompanion.c_str(), newCompanion.c_str());
-        ++Statistics.PicturesRenamed;
-    } else {
-        int error = static_cast<int>(GetLastError());
-        LogEventFormat(RenameFailed, error, oldCompanion.c_str(), newCompanion.c_str());
-    }
-}
+// What a scan works with besides the picture at hand.
+struct ScanState {
+    const std::wstring& folder;
+    const FolderListing& listing;
+    FolderMemory& memory;
+    ULONGLONG now;
+    std::vector<wchar_t> newPath;
+};
 
 // Renames the picture to its target. The rename itself tests whether the plain
 // name is free, since MoveFileW never replaces a file: under Wine a lookup of a
@@ -80,55 +59,168 @@ static bool MoveToTarget(const std::wstring& folderPath, const std::wstring& old
     return false;
 }
 
-static void ProcessEntry(const std::wstring& folderPath, const WIN32_FIND_DATAW& entry,
-                         std::vector<wchar_t>& newPath)
+static PictureOutcome OutcomeOf(CaptureTimeRead read)
 {
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return;
-    const wchar_t* extension = nullptr;
-    if (FAILED(PathCchFindExtension(entry.cFileName, ARRAYSIZE(entry.cFileName), &extension)) ||
-        !IsPictureExtension(extension))
-        return;
+    switch (read) {
+    case CaptureTimeRead::NoDate: return PictureOutcome::NoDate;
+    case CaptureTimeRead::DateUnreadable: return PictureOutcome::DateUnreadable;
+    case CaptureTimeRead::DateNotADate: return PictureOutcome::DateNotADate;
+    default: return PictureOutcome::FileTimeUnread;
+    }
+}
 
-    ++Statistics.PicturesProcessed;
-    std::wstring oldPath = folderPath + entry.cFileName;
-    CaptureTime time = {};
-    if (!ReadCaptureTime(folderPath.c_str(), oldPath.c_str(), newPath.data(), newPath.size(),
-                         extension, &time))
-        return;
-    if (AsciiEqualNoCase(oldPath.c_str(), newPath.data()))
-        return;  // already bears its name
+// A name that is the stamp itself, or begins with it and waits for it.
+static PictureOutcome NamedOutcome(const std::wstring& name, const CaptureTime& time)
+{
+    size_t dot = name.rfind(L'.');
+    return AsciiEqualNoCase(name.substr(0, dot).c_str(), StampOf(time).c_str())
+               ? PictureOutcome::BearsItsName
+               : PictureOutcome::KeepsNumberedName;
+}
 
-    if (!MoveToTarget(folderPath, oldPath, newPath, extension, time)) {
-        int error = static_cast<int>(GetLastError());
-        LogEventFormat(RenameFailed, error, entry.cFileName, newPath.data());
+static void Settle(ScanState& scan, const std::wstring& name, const ListedFile& picture,
+                   PictureOutcome outcome)
+{
+    ForgetBusy(scan.memory.busy, picture.name);
+    SettlePicture(scan.memory.settled, name, picture.size, picture.lastWrite, outcome);
+}
+
+// The picture's raw file follows it, or waits and follows later.
+static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
+                               const ListedFile* companion, const std::wstring& oldPath,
+                               const std::wstring& newPath)
+{
+    std::wstring oldBase = picture.name.substr(0, picture.extension);
+    std::wstring newName = newPath.substr(newPath.rfind(L'\\') + 1);
+    std::wstring newBase = newName.substr(0, newName.rfind(L'.'));
+    if (!companion) {
+        RememberRename(scan.memory.renames, oldBase, newBase);
         return;
     }
-    LogEventFormat(Renamed, oldPath.c_str(), wcsrchr(newPath.data(), L'\\') + 1);
+    switch (MoveCompanion(CompanionPath(oldPath), CompanionPath(newPath))) {
+    case CompanionMove::Busy:
+        // Taken by another program since it was looked at: it follows later.
+        RememberRename(scan.memory.renames, oldBase, newBase);
+        NoteBusy(scan.memory.busy, companion->name, scan.now);
+        break;
+    case CompanionMove::Gone:
+        RememberRename(scan.memory.renames, oldBase, newBase);
+        break;
+    case CompanionMove::Moved:
+    case CompanionMove::Failed:
+        break;
+    }
+}
+
+static void ScanPicture(ScanState& scan, const ListedFile& picture)
+{
+    std::wstring oldPath = scan.folder + picture.name;
+    const wchar_t* extension = picture.name.c_str() + picture.extension;
+    unsigned failedTests = FailedExistenceTests();
+
+    CaptureTime time = {};
+    CaptureTimeRead read = FindCaptureTime(oldPath.c_str(), &time);
+    if (read == CaptureTimeRead::Busy) {
+        // Still being written (or held): waited for, neither read nor named.
+        NoteBusy(scan.memory.busy, picture.name, scan.now);
+        return;
+    }
+    if (read != CaptureTimeRead::Found) {
+        Settle(scan, picture.name, picture, OutcomeOf(read));
+        return;
+    }
+
+    std::vector<wchar_t>& newPath = scan.newPath;
+    ComposeTargetName(scan.folder.c_str(), oldPath.c_str(), newPath.data(), newPath.size(),
+                      extension, time, false);
+    if (AsciiEqualNoCase(oldPath.c_str(), newPath.data())) {
+        Settle(scan, picture.name, picture,
+               FailedExistenceTests() != failedTests ? PictureOutcome::TargetUntested
+                                                     : NamedOutcome(picture.name, time));
+        return;
+    }
+
+    // A picture and its raw file move together: while another program holds
+    // the raw file, the picture waits too.
+    const ListedFile* companion = ListedCompanion(scan.listing, picture);
+    if (companion && IsHeldOpen(scan.folder + companion->name)) {
+        NoteBusy(scan.memory.busy, picture.name, scan.now);
+        return;
+    }
+
+    if (!MoveToTarget(scan.folder, oldPath, newPath, extension, time)) {
+        DWORD error = GetLastError();
+        if (IsInUseError(error)) {
+            // Retried on the busy schedule; reported once while it lasts.
+            NoteBusy(scan.memory.busy, picture.name, scan.now);
+            if (!FirstReportOf(scan.memory.busy, picture.name, error))
+                return;
+        } else if (FailedExistenceTests() != failedTests) {
+            Settle(scan, picture.name, picture, PictureOutcome::TargetUntested);
+        } else {
+            ForgetBusy(scan.memory.busy, picture.name);
+        }
+        LogEventFormat(RenameFailed, static_cast<int>(error), picture.name.c_str(),
+                       newPath.data());
+        return;
+    }
+
+    const wchar_t* newName = wcsrchr(newPath.data(), L'\\') + 1;
+    LogEventFormat(Renamed, oldPath.c_str(), newName);
     ++Statistics.PicturesRenamed;
-    RenameCompanion(oldPath, newPath.data());
+    // Listed again by the next scan under its new name, unchanged.
+    Settle(scan, newName, picture, NamedOutcome(newName, time));
+    ForgetBusy(scan.memory.busy, picture.name);
+    MoveCompanionAlong(scan, picture, companion, oldPath, newPath.data());
+}
+
+// Raw files that landed after their pictures were renamed follow them. A raw
+// file listed beside a picture of its base name belongs to that picture.
+static void FollowLateCompanions(ScanState& scan)
+{
+    if (scan.memory.renames.byOldBase.empty() || scan.listing.raws.empty())
+        return;
+    std::unordered_set<std::wstring> pictureBases;
+    for (const ListedFile& picture : scan.listing.pictures)
+        pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+
+    for (const ListedFile& raw : scan.listing.raws) {
+        std::wstring oldBase = raw.name.substr(0, raw.extension);
+        const std::wstring* newBase = RenamedTo(scan.memory.renames, oldBase);
+        if (!newBase || pictureBases.count(FoldedName(oldBase)))
+            continue;
+        CompanionMove move = MoveCompanion(CompanionPath(scan.folder + raw.name),
+                                           CompanionPath(scan.folder + *newBase + L"."));
+        if (move == CompanionMove::Busy) {
+            NoteBusy(scan.memory.busy, raw.name, scan.now);
+            continue;
+        }
+        ForgetBusy(scan.memory.busy, raw.name);
+        ForgetRename(scan.memory.renames, oldBase);
+    }
 }
 
 void ScanFolder(const wchar_t* folderPath, uint32_t length)
 {
-    std::wstring folder(folderPath, length);
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        // An empty volume root lists no entry at all, not even "." and "..".
-        if (error == ERROR_FILE_NOT_FOUND)
-            return;
-        if (error == ERROR_PATH_NOT_FOUND)
-            LogEventFormat(FolderMissing, folder.c_str());
-        else
-            LogEventFormat(FolderNotListed, folder.c_str(), static_cast<int>(error));
-        return;
-    }
+    FolderMemory memory;
+    ScanFolder(folderPath, length, memory);
+}
 
-    std::vector<wchar_t> newPath(length + TargetPathRoom);
-    do {
-        ProcessEntry(folder, entry, newPath);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory)
+{
+    std::wstring folder(folderPath, length);
+    FolderListing listing;
+    if (!ListFolder(folder, &listing))
+        return;
+    ForgetUnlistedPictures(memory.settled, listing);
+    ForgetUnlistedBusyFiles(memory.busy, listing);
+
+    ScanState scan = {folder, listing, memory, GetTickCount64(),
+                      std::vector<wchar_t>(length + TargetPathRoom)};
+    for (const ListedFile& picture : listing.pictures) {
+        ++Statistics.PicturesProcessed;
+        if (!IsSettled(memory.settled, picture, folder))
+            ScanPicture(scan, picture);
+    }
+    FollowLateCompanions(scan);
 }

@@ -3,6 +3,14 @@
 
 #include <cstdint>
 
+struct FolderMemory;
+
 // folderPath ends in a backslash; length is its length in characters. Every
 // outcome is logged; the counters PicturesProcessed and PicturesRenamed move.
+// This one-shot form remembers nothing between calls.
 void ScanFolder(const wchar_t* folderPath, uint32_t length);
+
+// The same for a folder's monitor, which keeps its memory from one scan to the
+// next: settled pictures are not read again, a raw file landing after its
+// picture was renamed follows it, and busy files are noted for retries.
+void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory);

@@ -58,6 +58,21 @@ void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_
     }
 }
 
+static thread_local unsigned ExistenceTestFailures = 0;
+
+unsigned FailedExistenceTests()
+{
+    return ExistenceTestFailures;
+}
+
+std::wstring StampOf(const CaptureTime& t)
+{
+    wchar_t stamp[40];
+    StringCchPrintfW(stamp, ARRAYSIZE(stamp), PlainTargetFormat, L"", t.Year, t.Month, t.Day,
+                     t.Hour, t.Minute, t.Second, L"");
+    return stamp;
+}
+
 bool FileExists(const wchar_t* path)
 {
     // The attribute query answers in one step where the name exists (or plainly
@@ -75,7 +90,9 @@ bool FileExists(const wchar_t* path)
         return true;
     }
     DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND)
+    if (error != ERROR_FILE_NOT_FOUND) {
         LogEventFormat(CannotTestExistence, path, static_cast<int>(error));
+        ++ExistenceTestFailures;
+    }
     return false;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "rename/capture_time.h"
 
@@ -18,3 +19,10 @@ void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_
 // True when a file or directory of that path exists. A test that fails for
 // another reason than a missing file is logged and answers false.
 bool FileExists(const wchar_t* path);
+
+// How many existence tests have failed (and been logged) on the calling
+// thread so far: a scan compares it before and after a picture.
+unsigned FailedExistenceTests();
+
+// The stamp a picture taken at time is named by, "YYYYMMDD_HHMMSS".
+std::wstring StampOf(const CaptureTime& time);

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,34 @@ inline int ScansOf(const std::wstring& folderWithBackslash)
     return static_cast<int>(std::count(texts.begin(), texts.end(), MarkerEvent(folderWithBackslash)));
 }
 
+// Scans of each folder that monitors made since the counts were last cleared,
+// as the monitors report them; the history shows a picture's outcome only at
+// its first scan.
+class MonitorScanCounts {
+public:
+    static void Clear()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        counts_.clear();
+        MonitorScanObserver = &Count;
+    }
+    static int Of(const std::wstring& folderWithBackslash)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        auto found = counts_.find(folderWithBackslash);
+        return found == counts_.end() ? 0 : found->second;
+    }
+
+private:
+    static void Count(const wchar_t* scanPath)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        ++counts_[scanPath];
+    }
+    static inline std::mutex lock_;
+    static inline std::map<std::wstring, int> counts_;
+};
+
 inline void PutMarker(const std::wstring& folder)
 {
     ASSERT_TRUE(WriteFileBytes(folder + L"\\marker.jpg", JpegWithoutExif()));
@@ -67,6 +97,7 @@ protected:
     void SetUp() override
     {
         ClearEventHistory();
+        MonitorScanCounts::Clear();
         PrepareMonitorSet();
     }
     void TearDown() override

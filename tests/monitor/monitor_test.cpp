@@ -23,7 +23,7 @@ TEST_F(MonitorTest, FileNameChangesLeadToOneRescanOthersToNone)
     Start({created, movedIn, renamed, written, subfolder, pictures});
     ASSERT_TRUE(WaitForMonitors(6));
     for (const std::wstring& folder : Settings.Folders)
-        EXPECT_EQ(ScansOf(folder + L"\\"), 1) << "one first scan of each folder";
+        EXPECT_EQ(MonitorScanCounts::Of(folder + L"\\"), 1) << "one first scan of each folder";
 
     // All changes at once: the 2-second delays run side by side.
     ASSERT_TRUE(WriteFileText(created + L"\\new.txt", "x"));
@@ -42,19 +42,19 @@ TEST_F(MonitorTest, FileNameChangesLeadToOneRescanOthersToNone)
     // which finds it named and leaves it.
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return ScansOf(created + L"\\") == 2 && ScansOf(movedIn + L"\\") == 2 &&
-                   ScansOf(renamed + L"\\") == 2 && ScansOf(pictures + L"\\") == 3;
+            return MonitorScanCounts::Of(created + L"\\") == 2 && MonitorScanCounts::Of(movedIn + L"\\") == 2 &&
+                   MonitorScanCounts::Of(renamed + L"\\") == 2 && MonitorScanCounts::Of(pictures + L"\\") == 3;
         },
         20000))
-        << "scans: created " << ScansOf(created + L"\\") << ", moved in " << ScansOf(movedIn + L"\\")
-        << ", renamed " << ScansOf(renamed + L"\\") << ", pictures " << ScansOf(pictures + L"\\");
+        << "scans: created " << MonitorScanCounts::Of(created + L"\\") << ", moved in " << MonitorScanCounts::Of(movedIn + L"\\")
+        << ", renamed " << MonitorScanCounts::Of(renamed + L"\\") << ", pictures " << MonitorScanCounts::Of(pictures + L"\\");
     EXPECT_TRUE(PathExists(pictures + L"\\20230401_072926.jpg"));
 
     // Nothing more comes, for the folders that changed nor for the others.
     EXPECT_FALSE(WaitUntil(
         [&] {
-            return ScansOf(written + L"\\") > 1 || ScansOf(subfolder + L"\\") > 1 ||
-                   ScansOf(created + L"\\") > 2 || ScansOf(pictures + L"\\") > 3;
+            return MonitorScanCounts::Of(written + L"\\") > 1 || MonitorScanCounts::Of(subfolder + L"\\") > 1 ||
+                   MonitorScanCounts::Of(created + L"\\") > 2 || MonitorScanCounts::Of(pictures + L"\\") > 3;
         },
         3 * RescanDelayMs / 2));
 }
@@ -172,11 +172,11 @@ TEST_F(MonitorTest, RescansAskTheRegisteredStatisticsPageToRefresh)
     ASSERT_TRUE(WaitForMonitors(1));
     ASSERT_TRUE(WriteFileText(folder + L"\\one.txt", "x"));
     ASSERT_TRUE(WaitUntil([] { return PaintRequests == 1; }, 10000));
-    EXPECT_EQ(ScansOf(folder + L"\\"), 2) << "no request after the first scan";
+    EXPECT_EQ(MonitorScanCounts::Of(folder + L"\\"), 2) << "no request after the first scan";
 
     StatisticsPageWindow = nullptr;
     ASSERT_TRUE(WriteFileText(folder + L"\\two.txt", "x"));
-    ASSERT_TRUE(WaitUntil([&] { return ScansOf(folder + L"\\") == 3; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return MonitorScanCounts::Of(folder + L"\\") == 3; }, 10000));
     StopAllMonitors(10000);
     WaitUntil([] { return true; }, 0);  // deliver what the ended monitor posted
     EXPECT_EQ(PaintRequests, 1);

@@ -292,13 +292,14 @@ TEST(ExifFileOpen, FolderIsNoPicture)
     EXPECT_FALSE(ReadExifBlock((folder / L"album.jpg").c_str(), &block));
 }
 
-// Another program holding the picture: the reader shares read, write and
-// delete access, so only a program that shares nothing keeps it out.
+// Another program holding the picture: the reader shares read and delete
+// access but not write, so a program that writes the file (or shares nothing)
+// keeps it out, and the refusal is told apart as busy.
 struct HolderCase {
     const char* name;
     DWORD access;
     DWORD share;
-    bool found;
+    bool found;  // false: refused as busy
 };
 
 void PrintTo(const HolderCase& c, std::ostream* os)
@@ -308,7 +309,7 @@ void PrintTo(const HolderCase& c, std::ostream* os)
 
 class ExifFileHeld : public testing::TestWithParam<HolderCase> {};
 
-TEST_P(ExifFileHeld, ReadsUnlessTheHolderSharesNothing)
+TEST_P(ExifFileHeld, ReadsUnlessTheHolderWritesOrSharesNothing)
 {
     ScratchFolder folder;
     std::wstring path = folder / L"DSC_0042.JPG";
@@ -317,10 +318,12 @@ TEST_P(ExifFileHeld, ReadsUnlessTheHolderSharesNothing)
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     Bytes block;
-    bool found = ReadExifBlock(path.c_str(), &block);
+    bool busy = false;
+    bool found = ReadExifBlock(path.c_str(), &block, &busy);
     DWORD error = GetLastError();
     CloseHandle(holder);
     EXPECT_EQ(found, GetParam().found);
+    EXPECT_EQ(busy, !GetParam().found);
     if (!GetParam().found) {
         EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
@@ -331,7 +334,8 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 INSTANTIATE_TEST_SUITE_P(
     Holders, ExifFileHeld,
     testing::Values(HolderCase{"Reader", GENERIC_READ, FILE_SHARE_READ, true},
-                    HolderCase{"Writer", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+                    HolderCase{"Writer", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+                    HolderCase{"WriterSharingAll", GENERIC_WRITE, ShareAll, false},
                     HolderCase{"Deleter", DELETE, ShareAll, true},
                     HolderCase{"ExclusiveReader", GENERIC_READ, 0, false}),
     [](const testing::TestParamInfo<HolderCase>& info) { return std::string(info.param.name); });

@@ -1,0 +1,52 @@
+#include "rename/busy_files.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now)
+{
+    auto [entry, added] = busy.byName.try_emplace(name, BusyFile{now + FirstRetryMs, FirstRetryMs, 0});
+    BusyFile& file = entry->second;
+    if (!added && now >= file.due) {
+        file.intervalMs = std::min(file.intervalMs * 2, LongestRetryMs);
+        file.due = now + file.intervalMs;
+    }
+}
+
+bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error)
+{
+    auto found = busy.byName.find(name);
+    if (found == busy.byName.end())
+        return true;
+    if (found->second.reportedError == error)
+        return false;
+    found->second.reportedError = error;
+    return true;
+}
+
+void ForgetBusy(BusyFiles& busy, const std::wstring& name)
+{
+    busy.byName.erase(name);
+}
+
+void ForgetUnlistedBusyFiles(BusyFiles& busy, const FolderListing& listing)
+{
+    if (busy.byName.empty())
+        return;
+    std::unordered_set<std::wstring> listed;
+    for (const ListedFile& file : listing.pictures)
+        listed.insert(file.name);
+    for (const ListedFile& file : listing.raws)
+        listed.insert(file.name);
+    std::erase_if(busy.byName, [&](const auto& entry) { return !listed.count(entry.first); });
+}
+
+DWORD NextRetryWaitMs(const BusyFiles& busy, ULONGLONG now)
+{
+    if (busy.byName.empty())
+        return INFINITE;
+    ULONGLONG due = ~0ull;
+    for (const auto& entry : busy.byName)
+        due = std::min(due, entry.second.due);
+    return due <= now ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(due - now, LongestRetryMs));
+}

@@ -1,0 +1,49 @@
+// A folder's memory of busy files to retry: pictures and raw files that
+// another program held open when a scan met them. Closing a file is no
+// file-name change, so nothing would wake the monitor when it becomes free;
+// instead it scans again on a schedule that starts at the rescan delay and
+// doubles up to a minute, so that a file held for hours costs a listing a
+// minute. The failure line of a busy file is logged once while its cause lasts.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "rename/folder_listing.h"
+#include "rename/in_use.h"
+
+constexpr DWORD FirstRetryMs = 2000;
+constexpr DWORD LongestRetryMs = 60000;
+
+struct BusyFile {
+    ULONGLONG due;          // tick count of the next retry
+    DWORD intervalMs;       // the wait before it
+    DWORD reportedError;    // the error already logged for it, 0 if none
+};
+
+// Bound: one entry per busy file the folder holds; files a listing no longer
+// shows are dropped at every scan.
+struct BusyFiles {
+    std::unordered_map<std::wstring, BusyFile> byName;
+};
+
+// Notes that the named file was busy at a scan made at now: a new one is
+// retried after FirstRetryMs; one found busy again at or after its retry
+// waits twice as long, up to LongestRetryMs.
+void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now);
+
+// True the first time error is reported for the busy file (call NoteBusy
+// first); false while the same error lasts.
+bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error);
+
+void ForgetBusy(BusyFiles& busy, const std::wstring& name);
+
+// Keeps only the files the listing shows.
+void ForgetUnlistedBusyFiles(BusyFiles& busy, const FolderListing& listing);
+
+// How long the monitor may wait for a change before the next retry is due:
+// INFINITE when no file is busy.
+DWORD NextRetryWaitMs(const BusyFiles& busy, ULONGLONG now);

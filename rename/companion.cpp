@@ -1,0 +1,46 @@
+#include "rename/companion.h"
+
+#include <windows.h>
+
+#include "events/event_history.h"
+#include "rename/in_use.h"
+#include "settings/statistics.h"
+
+static const wchar_t Renamed[] = L"Renamed %s to %s";
+static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
+
+std::wstring CompanionPath(const std::wstring& path)
+{
+    size_t dot = path.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : path.substr(0, dot) + L".NEF";
+}
+
+bool IsHeldOpen(const std::wstring& path)
+{
+    // Asking for delete access, as a rename does, while sharing everything:
+    // only a holder that does not share delete refuses it.
+    HANDLE file = CreateFileW(path.c_str(), DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return IsInUseError(GetLastError());
+    CloseHandle(file);
+    return false;
+}
+
+CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& newPath)
+{
+    if (MoveFileW(oldPath.c_str(), newPath.c_str())) {
+        LogEventFormat(Renamed, oldPath.c_str(), newPath.c_str());
+        ++Statistics.PicturesRenamed;
+        return CompanionMove::Moved;
+    }
+    DWORD error = GetLastError();
+    if (IsInUseError(error))
+        return CompanionMove::Busy;
+    // Deleted since the folder was listed: as if it had never been there.
+    if (error == ERROR_FILE_NOT_FOUND)
+        return CompanionMove::Gone;
+    LogEventFormat(RenameFailed, static_cast<int>(error), oldPath.c_str(), newPath.c_str());
+    return CompanionMove::Failed;
+}

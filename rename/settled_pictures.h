@@ -1,0 +1,52 @@
+// A folder's memory of settled pictures: those its scans read and could do no
+// more with until they change. A later scan that lists such a picture with the
+// same name, size and last-write time passes over it without opening it, and
+// without reporting its outcome again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "rename/folder_listing.h"
+
+enum class PictureOutcome : uint8_t {
+    BearsItsName,      // already named after its capture time
+    KeepsNumberedName, // named with its stamp, waits for the plain name to be free
+    NoDate,            // no date property (or not a JPEG with EXIF), fallback off
+    DateUnreadable,    // the date property lies outside its block
+    DateNotADate,      // the date property is not six numbers
+    FileTimeUnread,    // the fallback could not read the file's time
+    TargetUntested,    // the existence test of its target name failed
+};
+
+struct SettledPicture {
+    uint64_t size;
+    uint64_t lastWrite;
+    PictureOutcome outcome;
+};
+
+// Bound: one entry per picture the folder holds, about 130 bytes each with a
+// camera-length name (the benchmark measures 100,000). Entries of pictures a
+// listing no longer shows are dropped at every scan. Past MaxSettledPictures
+// pictures are no longer remembered: they are read at every scan again, as if
+// there were no memory, and nothing is lost but time.
+constexpr size_t MaxSettledPictures = 250000;
+
+struct SettledPictures {
+    std::unordered_map<std::wstring, SettledPicture> byName;
+};
+
+// Keeps only the pictures the listing shows.
+void ForgetUnlistedPictures(SettledPictures& settled, const FolderListing& listing);
+
+// True when the listed picture is remembered as settled and has not changed
+// since. A picture keeping a numbered name is settled only while plainPath,
+// its plain name, is taken.
+bool IsSettled(const SettledPictures& settled, const ListedFile& picture,
+               const std::wstring& folderPath);
+
+void SettlePicture(SettledPictures& settled, const std::wstring& name, uint64_t size,
+                   uint64_t lastWrite, PictureOutcome outcome);
+
+void ForgetPicture(SettledPictures& settled, const std::wstring& name);
