@@ -16,12 +16,27 @@ HANDLE HoldForWriting(const std::wstring& path)
 
 class BusyRetryTest : public MonitorTest {
 protected:
-    std::wstring MakeWatchedFolder()
+    // A watched folder whose one dated picture a writer holds; its monitor
+    // has made its first scan.
+    void StartWithHeldPicture()
     {
-        std::wstring path = root / L"watched";
-        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
-        return path;
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(folder + L"\\DSC.jpg",
+                                   JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+        writer = HoldForWriting(folder + L"\\DSC.jpg");
+        ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+        Start({folder});
+        ASSERT_TRUE(WaitForMonitors(1));
     }
+    void TearDown() override
+    {
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+        MonitorTest::TearDown();
+    }
+
+    std::wstring folder = root / L"watched";
+    HANDLE writer = INVALID_HANDLE_VALUE;
 };
 
 // Held across two scans with no other change in the folder, the picture is
@@ -29,16 +44,13 @@ protected:
 // meanwhile.
 TEST_F(BusyRetryTest, PictureHeldAcrossScansIsRenamedAfterItsRelease)
 {
-    std::wstring folder = MakeWatchedFolder();
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
-    HANDLE writer = HoldForWriting(folder + L"\\DSC.jpg");
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    Start({folder});
-    ASSERT_TRUE(WaitForMonitors(1));
+    StartWithHeldPicture();
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(WaitUntil([&] { return MonitorScanCounts::Of(folder + L"\\") == 2; }, 10000))
         << "the first retry comes without a change";
     EXPECT_EQ(EventTexts(), Texts{});
     CloseHandle(writer);
+    writer = INVALID_HANDLE_VALUE;
 
     // The next retry is due 4 seconds after the second scan.
     ASSERT_TRUE(WaitUntil([&] { return PathExists(folder + L"\\20230401_072926.jpg"); },
@@ -50,12 +62,8 @@ TEST_F(BusyRetryTest, PictureHeldAcrossScansIsRenamedAfterItsRelease)
 // a retry is pending ends the monitor at once.
 TEST_F(BusyRetryTest, PictureHeldLongCostsFewScansAndTheStopEndsTheWait)
 {
-    std::wstring folder = MakeWatchedFolder();
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
-    HANDLE writer = HoldForWriting(folder + L"\\DSC.jpg");
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    Start({folder});
-    ASSERT_TRUE(WaitForMonitors(1));
+    StartWithHeldPicture();
+    ASSERT_FALSE(HasFatalFailure());
 
     // Retries 2, 6 and 14 seconds after the first scan: four scans in 16 s,
     // where a retry at every delay would make eight.
@@ -67,7 +75,6 @@ TEST_F(BusyRetryTest, PictureHeldLongCostsFewScansAndTheStopEndsTheWait)
     StopAllMonitors(60000);
     EXPECT_LT(GetTickCount64() - before, ULONGLONG{RescanDelayMs}) << "the stop ends the wait";
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
-    CloseHandle(writer);
 }
 
 }  // namespace
