@@ -1,12 +1,23 @@
 #include "rename/busy_files.h"
 
 #include <algorithm>
-#include <unordered_set>
+
+void BeginBusyScan(BusyFiles& busy)
+{
+    ++busy.scan;
+}
+
+void EndBusyScan(BusyFiles& busy)
+{
+    std::erase_if(busy.byName, [&](const auto& entry) { return entry.second.scan != busy.scan; });
+}
 
 void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now)
 {
-    auto [entry, added] = busy.byName.try_emplace(name, BusyFile{now + FirstRetryMs, FirstRetryMs, 0});
+    auto [entry, added] =
+        busy.byName.try_emplace(name, BusyFile{now + FirstRetryMs, FirstRetryMs, 0, busy.scan});
     BusyFile& file = entry->second;
+    file.scan = busy.scan;
     if (!added && now >= file.due) {
         file.intervalMs = std::min(file.intervalMs * 2, LongestRetryMs);
         file.due = now + file.intervalMs;
@@ -22,23 +33,6 @@ bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error)
         return false;
     found->second.reportedError = error;
     return true;
-}
-
-void ForgetBusy(BusyFiles& busy, const std::wstring& name)
-{
-    busy.byName.erase(name);
-}
-
-void ForgetUnlistedBusyFiles(BusyFiles& busy, const FolderListing& listing)
-{
-    if (busy.byName.empty())
-        return;
-    std::unordered_set<std::wstring> listed;
-    for (const ListedFile& file : listing.pictures)
-        listed.insert(file.name);
-    for (const ListedFile& file : listing.raws)
-        listed.insert(file.name);
-    std::erase_if(busy.byName, [&](const auto& entry) { return !listed.count(entry.first); });
 }
 
 DWORD NextRetryWaitMs(const BusyFiles& busy, ULONGLONG now)

@@ -12,7 +12,6 @@
 #include <string>
 #include <unordered_map>
 
-#include "rename/folder_listing.h"
 #include "rename/in_use.h"
 
 constexpr DWORD FirstRetryMs = 2000;
@@ -22,13 +21,20 @@ struct BusyFile {
     ULONGLONG due;          // tick count of the next retry
     DWORD intervalMs;       // the wait before it
     DWORD reportedError;    // the error already logged for it, 0 if none
+    uint64_t scan;          // the last scan that found it busy
 };
 
-// Bound: one entry per busy file the folder holds; files a listing no longer
-// shows are dropped at every scan.
+// Bound: one entry per file the last scan found busy. Every scan notes again
+// the files still busy; the others are dropped when it ends, so no retry is
+// ever due for a file that is free, gone or no longer looked at.
 struct BusyFiles {
     std::unordered_map<std::wstring, BusyFile> byName;
+    uint64_t scan = 0;
 };
+
+// Brackets one scan: files not noted busy in between are forgotten at its end.
+void BeginBusyScan(BusyFiles& busy);
+void EndBusyScan(BusyFiles& busy);
 
 // Notes that the named file was busy at a scan made at now: a new one is
 // retried after FirstRetryMs; one found busy again at or after its retry
@@ -39,10 +45,6 @@ void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now);
 // first); false while the same error lasts.
 bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error);
 
-void ForgetBusy(BusyFiles& busy, const std::wstring& name);
-
-// Keeps only the files the listing shows.
-void ForgetUnlistedBusyFiles(BusyFiles& busy, const FolderListing& listing);
 
 // How long the monitor may wait for a change before the next retry is due:
 // INFINITE when no file is busy.

@@ -81,7 +81,6 @@ static PictureOutcome NamedOutcome(const std::wstring& name, const CaptureTime& 
 static void Settle(ScanState& scan, const std::wstring& name, const ListedFile& picture,
                    PictureOutcome outcome)
 {
-    ForgetBusy(scan.memory.busy, picture.name);
     SettlePicture(scan.memory.settled, name, picture.size, picture.lastWrite, outcome);
 }
 
@@ -157,8 +156,6 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
                 return;
         } else if (FailedExistenceTests() != failedTests) {
             Settle(scan, picture.name, picture, PictureOutcome::TargetUntested);
-        } else {
-            ForgetBusy(scan.memory.busy, picture.name);
         }
         LogEventFormat(RenameFailed, static_cast<int>(error), picture.name.c_str(),
                        newPath.data());
@@ -170,7 +167,6 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     ++Statistics.PicturesRenamed;
     // Listed again by the next scan under its new name, unchanged.
     Settle(scan, newName, picture, NamedOutcome(newName, time));
-    ForgetBusy(scan.memory.busy, picture.name);
     MoveCompanionAlong(scan, picture, companion, oldPath, newPath.data());
 }
 
@@ -191,12 +187,10 @@ static void FollowLateCompanions(ScanState& scan)
             continue;
         CompanionMove move = MoveCompanion(CompanionPath(scan.folder + raw.name),
                                            CompanionPath(scan.folder + *newBase + L"."));
-        if (move == CompanionMove::Busy) {
+        if (move == CompanionMove::Busy)
             NoteBusy(scan.memory.busy, raw.name, scan.now);
-            continue;
-        }
-        ForgetBusy(scan.memory.busy, raw.name);
-        ForgetRename(scan.memory.renames, oldBase);
+        else
+            ForgetRename(scan.memory.renames, oldBase);
     }
 }
 
@@ -210,10 +204,14 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
 {
     std::wstring folder(folderPath, length);
     FolderListing listing;
-    if (!ListFolder(folder, &listing))
+    // A folder that cannot be listed has nothing to retry: its monitor waits
+    // for the next change.
+    BeginBusyScan(memory.busy);
+    if (!ListFolder(folder, &listing)) {
+        EndBusyScan(memory.busy);
         return;
+    }
     ForgetUnlistedPictures(memory.settled, listing);
-    ForgetUnlistedBusyFiles(memory.busy, listing);
 
     ScanState scan = {folder, listing, memory, GetTickCount64(),
                       std::vector<wchar_t>(length + TargetPathRoom)};
@@ -223,4 +221,5 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
             ScanPicture(scan, picture);
     }
     FollowLateCompanions(scan);
+    EndBusyScan(memory.busy);
 }

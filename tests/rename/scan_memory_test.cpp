@@ -167,24 +167,46 @@ TEST_F(ScanMemoryTest, BusyPicturesAreWaitedForAndReportedOnce)
     EXPECT_FALSE(RetryPending());
 }
 
-// Retries start at the rescan delay and double up to a minute; a file that is
-// let go, or goes, leaves no retry behind.
+// Retries start at the rescan delay and double up to a minute; a file that a
+// scan no longer finds busy leaves no retry behind.
 TEST(BusySchedule, DoublesUpToAMinuteAndEndsWithTheFile)
 {
     BusyFiles busy;
     ULONGLONG now = 1000;
-    NoteBusy(busy, L"a.jpg", now);
     std::vector<DWORD> waits;
-    for (int retry = 0; retry < 8; ++retry) {
+    for (int scan = 0; scan < 9; ++scan) {
+        BeginBusyScan(busy);
+        NoteBusy(busy, L"a.jpg", now);
+        EndBusyScan(busy);
         waits.push_back(NextRetryWaitMs(busy, now));
         now += waits.back();
-        NoteBusy(busy, L"a.jpg", now);
     }
-    EXPECT_EQ(waits, (std::vector<DWORD>{2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
+    EXPECT_EQ(waits,
+              (std::vector<DWORD>{2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000, 60000}));
+    BeginBusyScan(busy);
     NoteBusy(busy, L"a.jpg", now - 1);  // a scan before the retry is due changes nothing
-    EXPECT_EQ(NextRetryWaitMs(busy, now), 60000u);
-    ForgetBusy(busy, L"a.jpg");
+    EndBusyScan(busy);
+    EXPECT_EQ(NextRetryWaitMs(busy, now - 1), 1u);
+    BeginBusyScan(busy);
+    EndBusyScan(busy);
     EXPECT_EQ(NextRetryWaitMs(busy, now), INFINITE) << "nothing pending: wait without limit";
+}
+
+// A folder that goes while a file in it is busy leaves nothing to retry: the
+// monitor goes back to waiting for a change instead of scanning on its own.
+TEST_F(ScanMemoryTest, NothingIsRetriedInAFolderThatCannotBeListed)
+{
+    PutDated(L"DSC.jpg");
+    {
+        Holder writer(Path(L"DSC.jpg"));
+        ASSERT_TRUE(writer.Held());
+        EXPECT_EQ(ScanRemembering(), Texts{});
+        EXPECT_TRUE(RetryPending());
+    }
+    RemoveTree(folder.Path());
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Directory " + folder.PathWithBackslash() + L", does not exist"});
+    EXPECT_FALSE(RetryPending());
 }
 
 // ---------------------------------------------------------------- settled pictures
