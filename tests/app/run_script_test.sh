@@ -127,7 +127,10 @@ grep -q 'Lumistamp already runs in the Wine prefix' <<<"$second" ||
 
 # Ctrl-C ends the program, its Wine session and the Xvfb.
 kill -INT -- "-$run"
-wait_for 30 run_ended || fail "Ctrl-C did not end scripts/run within 30 s"
+if ! wait_for 30 run_ended; then
+  fail "Ctrl-C did not end scripts/run within 30 s"
+  report
+fi
 wait "$run"
 run=
 wait_for 10 nothing_left || fail "processes of the run are left after Ctrl-C: $(show_left)"
