@@ -77,7 +77,7 @@ report() {
   echo "$failures failed"
   exit 1
 }
-trap 'exit 1' INT TERM
+trap 'echo "FAILED: interrupted"; exit 1' INT TERM
 
 # The picture: a real camera's when the samples lie beside the project, else
 # the smallest JPEG a camera could write, DateTimeOriginal in its Exif IFD.
