@@ -144,10 +144,9 @@ bool PressOkDuringWave(const SoakPlan& plan, int wave, const RunningWave& runnin
 bool RunWaves(const SoakOptions& options, const SoakPlan& plan, const RunningProgram& program,
               HWND mainWindow, SoakFigures* figures, std::wstring* error)
 {
-    std::wstring writer = ProgramFolder() + L"\\soak_writer.exe";
     for (int wave = 0; wave < options.waves; ++wave) {
         RunningWave running;
-        bool ok = StartWave(plan, wave, writer, &running, error);
+        bool ok = StartWave(plan, wave, ProgramFolder(), &running, error);
         for (int okWave : plan.okWaves)
             if (ok && okWave == wave)
                 ok = PressOkDuringWave(plan, wave, running, mainWindow, program.processId, figures,
