@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,6 +54,12 @@ struct CardCopyCase {
     uint32_t bytesPerSecond;
     bool rawFirst;
 };
+
+void PrintTo(const CardCopyCase& copy, std::ostream* out)
+{
+    *out << copy.name << " (" << copy.pairs << " pairs at " << copy.bytesPerSecond / MiB
+         << " MiB/s)";
+}
 
 // The copy (30 pairs of a 4 MiB picture and a 20 MiB raw file at
 // 40 MiB/s), the same at 2 MiB/s with fewer pairs, and raw files first.
@@ -195,21 +202,22 @@ std::vector<std::string> LogTexts(const std::wstring& logPath)
 }
 
 // Every line the copy may bring: the start's, the two "Renamed" lines of each
-// dated pair (each once), and the undated pictures' "No Exif" line, which
-// every scan repeats. Anything else is a line for a file that was merely
-// being written ("Error 32 renaming ...", "No Exif ..." for a dated picture).
+// dated pair (each once), and the undated pictures' "No Exif" line (at least
+// once: every scan repeats it). Anything else is a line for a file that was
+// merely being written ("Error 32 renaming ...", "No Exif ..." for a dated
+// picture).
 std::vector<std::string> LineProblems(const std::vector<CardPair>& pairs,
                                       const std::wstring& folder,
                                       const std::vector<std::string>& lines)
 {
     std::string path = Narrow(folder);
     std::map<std::string, int> renamed;  // expected "Renamed" line -> times seen
-    std::vector<std::string> undated;
+    std::map<std::string, int> undated;  // expected "No Exif" line -> times seen
     for (const CardPair& pair : pairs) {
         std::string camera = Narrow(pair.camera), stamp = Narrow(pair.stamp);
         if (stamp.empty()) {
-            undated.push_back("No Exif information available for " + path + "\\" + camera +
-                              ".JPG failed, File not renamed");
+            undated["No Exif information available for " + path + "\\" + camera +
+                    ".JPG failed, File not renamed"] = 0;
             continue;
         }
         renamed["Renamed " + path + "\\" + camera + ".JPG to " + stamp + ".JPG"] = 0;
@@ -227,15 +235,16 @@ std::vector<std::string> LineProblems(const std::vector<CardPair>& pairs,
                 problems.push_back("logged twice: " + line);
             continue;
         }
-        bool isUndated = false;
-        for (const std::string& text : undated)
-            isUndated = isUndated || line == text;
-        if (!isUndated)
+        auto noExif = undated.find(line);
+        if (noExif != undated.end())
+            ++noExif->second;
+        else
             problems.push_back("unexpected line: " + line);
     }
-    for (const auto& [line, seen] : renamed)
-        if (seen == 0)
-            problems.push_back("missing line: " + line);
+    for (const std::map<std::string, int>* expected : {&renamed, &undated})
+        for (const auto& [line, seen] : *expected)
+            if (seen == 0)
+                problems.push_back("missing line: " + line);
     return problems;
 }
 
