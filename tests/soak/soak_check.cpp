@@ -219,7 +219,7 @@ void CheckSoak(const SoakPlan& plan, const std::vector<std::wstring>& history,
                                        L") left under its camera name" + LineOf(events, arrival));
                 } else {
                     failures.push_back(L"dated picture " + arrival + L" (" + item.stamp + L") is " +
-                                       name + (name == item.name ? L", without an event" : L""));
+                                       name);
                 }
                 break;
             case ItemKind::Companion: {
@@ -240,11 +240,12 @@ void CheckSoak(const SoakPlan& plan, const std::vector<std::wstring>& history,
                     failures.push_back(L"split pair: " + path + L"\\" + picture.name + L" is " +
                                        pictureName + L", its raw file stays " + item.name +
                                        LineOf(events, arrival));
-                } else if (events.reported.count(path + L"\\" + name))
+                } else if (events.reported.count(path + L"\\" + name)) {
                     ++findings->companionsLeft;  // under its arrival name or an earlier stamp
-                else
+                } else {
                     failures.push_back(L"companion " + arrival + L" is " + name +
                                        L", its picture " + pictureName);
+                }
                 break;
             }
             }

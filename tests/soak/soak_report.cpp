@@ -57,7 +57,7 @@ void PrintFigures(const SoakOptions& options, const SoakPlan& plan, const SoakFi
             L"name %d\n",
             findings.namedByStamp, findings.numbered, findings.alreadyNamed, findings.datedLeft);
     wprintf(L"companions              followed %d; split from their picture %d; left with an "
-            L"event (new name taken) %d\n",
+            L"event (their new name taken) %d\n",
             findings.companionsFollowed, findings.splitPairs, findings.companionsLeft);
     wprintf(L"events                  %zu in the history, %zu in the log file\n",
             findings.historyLines, findings.logLines);
