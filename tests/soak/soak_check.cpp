@@ -21,9 +21,11 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix)
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 // What the events say about the files they name: the full paths of pictures
-// and companions that some event reports as not renamed, and the counts.
+// and companions that some event reports as not renamed, each with the first
+// such line, and the new name a failed rename of the file asked for.
 struct EventIndex {
-    std::set<std::wstring> reported;
+    std::map<std::wstring, std::wstring> reported;
+    std::map<std::wstring, std::wstring> renameTargets;
 };
 
 EventIndex IndexEvents(const std::vector<std::wstring>& history, SoakFindings* findings)
@@ -56,19 +58,22 @@ EventIndex IndexEvents(const std::vector<std::wstring>& history, SoakFindings* f
             std::wstring old =
                 text.substr(renaming + Renaming.size(), to - renaming - Renaming.size());
             std::wstring target = text.substr(to + To.size());
-            index.reported.insert(
-                old.find(L'\\') != std::wstring::npos ? old : FolderOf(target) + L"\\" + old);
+            std::wstring path =
+                old.find(L'\\') != std::wstring::npos ? old : FolderOf(target) + L"\\" + old;
+            index.reported.insert({path, text});
+            index.renameTargets.insert({path, target});
         } else if (StartsWith(text, Unreadable) && text.find(UnreadableEnd) != std::wstring::npos) {
             ++findings->dateUnreadableEvents;
             index.reported.insert(
-                text.substr(Unreadable.size(), text.rfind(UnreadableEnd) - Unreadable.size()));
+                {text.substr(Unreadable.size(), text.rfind(UnreadableEnd) - Unreadable.size()),
+                 text});
         } else if (StartsWith(text, NotADate)) {
             ++findings->dateUnreadableEvents;
-            index.reported.insert(text.substr(NotADate.size()));
+            index.reported.insert({text.substr(NotADate.size()), text});
         } else if (StartsWith(text, NoExif) && text.size() > NoExif.size() + NoExifEnd.size()) {
             ++findings->noExifEvents;
             index.reported.insert(
-                text.substr(NoExif.size(), text.size() - NoExif.size() - NoExifEnd.size()));
+                {text.substr(NoExif.size(), text.size() - NoExif.size() - NoExifEnd.size()), text});
         } else {
             ++findings->otherEvents;
         }
@@ -91,6 +96,15 @@ bool BearsStamp(const std::wstring& name, const SoakItem& picture, bool* numbere
     if (middle.size() < 6 || middle.compare(0, 2, L" (") != 0 || middle.back() != L')')
         return false;
     return std::all_of(middle.begin() + 2, middle.end() - 1, [](wchar_t c) { return iswdigit(c); });
+}
+
+// ", its line: ..." with the first line that reports the file, or ", without
+// an event".
+std::wstring LineOf(const EventIndex& events, const std::wstring& path)
+{
+    auto found = events.reported.find(path);
+    return found == events.reported.end() ? L", without an event"
+                                          : L", its line: " + found->second;
 }
 
 std::wstring BaseName(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
@@ -198,23 +212,40 @@ void CheckSoak(const SoakPlan& plan, const std::vector<std::wstring>& history,
                     ++findings->namedByStamp;
                     findings->numbered += numbered ? 1 : 0;
                     findings->alreadyNamed += name == item.name ? 1 : 0;
-                } else if (name == item.name && events.reported.count(arrival)) {
+                } else if (name == item.name) {
+                    // A picture that was busy is renamed once it is free.
                     ++findings->datedLeft;
+                    failures.push_back(L"dated picture " + arrival + L" (" + item.stamp +
+                                       L") left under its camera name" + LineOf(events, arrival));
                 } else {
                     failures.push_back(L"dated picture " + arrival + L" (" + item.stamp + L") is " +
-                                       name + (name == item.name ? L", without an event" : L""));
+                                       name);
                 }
                 break;
             case ItemKind::Companion: {
                 ++findings->companions;
-                std::wstring pictureName = nameOf(plan.items[item.picture]);
-                if (!pictureName.empty() && name == BaseName(pictureName) + L".NEF")
+                const SoakItem& picture = plan.items[item.picture];
+                std::wstring pictureName = nameOf(picture);
+                // Its new name held by another file: the one reason a raw file
+                // may stay behind a renamed picture.
+                auto target = events.renameTargets.find(arrival);
+                bool targetTaken = target != events.renameTargets.end() &&
+                    FolderOf(target->second) == path &&
+                    contents.count(target->second.substr(path.size() + 1));
+                if (!pictureName.empty() && name == BaseName(pictureName) + L".NEF") {
                     ++findings->companionsFollowed;
-                else if (events.reported.count(path + L"\\" + name))
+                } else if (name == item.name && picture.kind == ItemKind::DatedPicture &&
+                           !pictureName.empty() && pictureName != picture.name && !targetTaken) {
+                    ++findings->splitPairs;
+                    failures.push_back(L"split pair: " + path + L"\\" + picture.name + L" is " +
+                                       pictureName + L", its raw file stays " + item.name +
+                                       LineOf(events, arrival));
+                } else if (events.reported.count(path + L"\\" + name)) {
                     ++findings->companionsLeft;  // under its arrival name or an earlier stamp
-                else
+                } else {
                     failures.push_back(L"companion " + arrival + L" is " + name +
                                        L", its picture " + pictureName);
+                }
                 break;
             }
             }

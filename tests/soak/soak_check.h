@@ -16,8 +16,10 @@ struct SoakFindings {
     int namedByStamp = 0;  // dated pictures under their stamp
     int numbered = 0;      // of those, under a numbered stamp
     int alreadyNamed = 0;  // arrived under their own stamp
-    int datedLeft = 0;     // dated pictures under their old name, with an event
-    int companionsFollowed = 0, companionsLeft = 0;
+    int datedLeft = 0;     // dated pictures under their old name: each one a failure
+    int splitPairs = 0;    // a dated picture renamed, its raw file under the camera name
+    int companionsFollowed = 0;
+    int companionsLeft = 0;  // elsewhere with an event: their new name was taken
     int filesChecked = 0;
 
     size_t historyLines = 0, logLines = 0;

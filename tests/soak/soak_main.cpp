@@ -1,7 +1,9 @@
 // soak_driver: the real Lumistamp.exe watching many folders while waves of
-// pictures arrive from several writer processes, some of them held open by
-// another process while the program scans, with the settings dialog's OK (a
-// restart of every monitor) pressed while a wave lands. At the end every
+// pictures arrive from several writer processes and from card copies (pairs
+// of a picture and its raw file written slowly or fast, as a file manager
+// copies a camera card), some of them held open by another process while the
+// program scans, with the settings dialog's OK (a restart of every monitor)
+// pressed while a wave lands. At the end every
 // folder, the event history and the log file are checked against what was
 // sent, and the figures are printed. Exit code 0 when nothing was lost and
 // every check held.
@@ -144,10 +146,9 @@ bool PressOkDuringWave(const SoakPlan& plan, int wave, const RunningWave& runnin
 bool RunWaves(const SoakOptions& options, const SoakPlan& plan, const RunningProgram& program,
               HWND mainWindow, SoakFigures* figures, std::wstring* error)
 {
-    std::wstring writer = ProgramFolder() + L"\\soak_writer.exe";
     for (int wave = 0; wave < options.waves; ++wave) {
         RunningWave running;
-        bool ok = StartWave(plan, wave, writer, &running, error);
+        bool ok = StartWave(plan, wave, ProgramFolder(), &running, error);
         for (int okWave : plan.okWaves)
             if (ok && okWave == wave)
                 ok = PressOkDuringWave(plan, wave, running, mainWindow, program.processId, figures,

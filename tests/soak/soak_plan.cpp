@@ -115,6 +115,8 @@ private:
     bool AddDatedUnderName(int folder, int wave, int writer, const std::wstring& nameStamp,
                            const CaptureSecond& own, std::wstring* error);
     bool AddOther(int folder, int wave, int writer, std::wstring* error);
+    bool AddCardCopy(int wave, int pairs, uint32_t bytesPerSecond, size_t rawBytes,
+                     std::wstring* error);
     bool AddWave(int wave, int quota, std::wstring* error);
 
     const SoakOptions& options_;
@@ -137,11 +139,17 @@ bool PlanBuilder::AddItem(SoakItem item, std::vector<uint8_t> bytes, std::wstrin
     snprintf(trailer, sizeof(trailer), "\r\nlumistamp soak item %d of folder %d\r\n", index,
              item.folder);
     bytes = WithTrailer(std::move(bytes), trailer);
-    wchar_t source[32];
-    swprintf(source, 32, L"\\item_%05d", index);
-    item.source = plan_->card + source;
+    if (item.copy >= 0) {
+        // On the copy's card under its arrival name: the copier takes the names.
+        item.source = plan_->copies[item.copy].card + L"\\" + item.name;
+        item.method = WriteMethod::CardCopy;
+    } else {
+        wchar_t source[32];
+        swprintf(source, 32, L"\\item_%05d", index);
+        item.source = plan_->card + source;
+        item.method = Method();
+    }
     item.hash = ContentHash(bytes);
-    item.method = Method();
     if (!WriteFileBytes(item.source, bytes)) {
         *error = L"cannot write " + item.source;
         return false;
@@ -262,11 +270,75 @@ bool PlanBuilder::AddOther(int folder, int wave, int writer, std::wstring* error
     return AddItem(other, std::vector<uint8_t>(text.begin(), text.end()), error);
 }
 
+// Sizes and rates of the card copies: pictures of 1 MiB (a sample and filler)
+// with raw files of several MiB, so that at the slow rate a scan that a
+// picture's landing brings meets its raw file still being written.
+const size_t CopiedPictureBytes = 1024 * 1024;
+const size_t SlowCopyRawBytes = 4 * 1024 * 1024, FastCopyRawBytes = 6 * 1024 * 1024;
+const uint32_t SlowCopyRate = 2 * 1024 * 1024, FastCopyRate = 40 * 1024 * 1024;
+
+// A card of camera-named pairs copied into one folder: one picture in eight
+// without a date, the others with seconds of their own.
+bool PlanBuilder::AddCardCopy(int wave, int pairs, uint32_t bytesPerSecond, size_t rawBytes,
+                              std::wstring* error)
+{
+    CardCopy copy;
+    copy.wave = wave;
+    copy.folder = Pick(options_.folders);
+    copy.bytesPerSecond = bytesPerSecond;
+    copy.card = plan_->card + L"\\copy" + std::to_wstring(plan_->copies.size());
+    if (!CreateDirectoryW(copy.card.c_str(), nullptr)) {
+        *error = L"cannot make " + copy.card;
+        return false;
+    }
+    plan_->copies.push_back(copy);
+    for (int pair = 0; pair < pairs; ++pair) {
+        wchar_t base[32];
+        swprintf(base, 32, L"DSC_%05d", ++serial_);
+        SoakItem picture;
+        picture.folder = copy.folder;
+        picture.wave = wave;
+        picture.copy = static_cast<int>(plan_->copies.size()) - 1;
+        picture.extension = L".JPG";
+        picture.name = base + picture.extension;
+        picture.companion = static_cast<int>(plan_->items.size()) + 1;
+        std::vector<uint8_t> bytes;
+        if (Chance(12)) {
+            picture.kind = ItemKind::UndatedPicture;
+            bytes = samples_.undated[Pick(static_cast<int>(samples_.undated.size()))].bytes;
+        } else {
+            picture.kind = ItemKind::DatedPicture;
+            CaptureSecond second = NextSecond();
+            picture.stamp = second.stamp;
+            bytes = WithDateText(samples_.dated[Pick(static_cast<int>(samples_.dated.size()))],
+                                 second.dateText);
+        }
+        SoakItem raw = picture;
+        raw.kind = ItemKind::Companion;
+        raw.name = std::wstring(base) + L".NEF";
+        raw.extension.clear();
+        raw.stamp.clear();
+        raw.companion = -1;
+        raw.picture = picture.companion - 1;
+        ++pictures_;
+        if (!AddItem(picture, FilledTo(std::move(bytes), CopiedPictureBytes, random_()), error) ||
+            !AddItem(raw, FilledTo({}, rawBytes, random_()), error))
+            return false;
+    }
+    return true;
+}
+
 // Plans pictures until quota of them, counted from the first wave, are planned.
 bool PlanBuilder::AddWave(int wave, int quota, std::wstring* error)
 {
     pending_.swap(next_);
     next_.clear();
+    // The wave's card copies: a slow one of two pairs and a fast one of a
+    // tenth of the wave's pictures, both running beside the writers.
+    int perWave = options_.pictures / options_.waves;
+    if (!AddCardCopy(wave, perWave >= 20 ? 2 : 1, SlowCopyRate, SlowCopyRawBytes, error) ||
+        !AddCardCopy(wave, std::clamp(perWave / 10, 1, 16), FastCopyRate, FastCopyRawBytes, error))
+        return false;
     int folders = options_.folders;
     int group = 0;
     // Every folder gets pictures in every wave, so that a change wakes each
@@ -334,6 +406,7 @@ const wchar_t* MethodName(WriteMethod method)
     case WriteMethod::InPlace: return L"inplace";
     case WriteMethod::SlowInPlace: return L"slow";
     case WriteMethod::MoveIn: return L"movein";
+    case WriteMethod::CardCopy: return L"cardcopy";
     }
     return L"copy";
 }

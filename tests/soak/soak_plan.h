@@ -25,17 +25,29 @@ struct SoakOptions {
 enum class ItemKind {
     DatedPicture,    // must end under its stamp (or a numbered one) or have an event
     UndatedPicture,  // must keep its name and have its "No Exif" event
-    Companion,       // a ".NEF" beside a picture, arriving before it
+    Companion,       // a ".NEF" beside a picture: before it from a writer, after it from a card copy
     Other,           // not a picture: must keep its name
 };
 
-enum class WriteMethod { Copy, InPlace, SlowInPlace, MoveIn };
+enum class WriteMethod { Copy, InPlace, SlowInPlace, MoveIn, CardCopy };
+
+// A card copied into one folder by a file-manager copier (card_copier.exe):
+// pairs in name order, picture then raw, each file held open without delete
+// sharing while it is written at the copy's rate, read sharing on every
+// second pair.
+struct CardCopy {
+    int wave = 0;
+    int folder = 0;
+    uint32_t bytesPerSecond = 0;
+    std::wstring card;  // the folder its files are copied from, under their arrival names
+};
 
 struct SoakItem {
     ItemKind kind = ItemKind::Other;
     int folder = 0;
     int wave = 0;
     int writer = 0;
+    int copy = -1;  // the card copy that sends it, else a writer does
     std::wstring name;        // the name it arrives under
     std::wstring extension;   // a picture's extension, as in its name
     std::wstring stamp;       // a dated picture's YYYYMMDD_HHMMSS
@@ -54,6 +66,7 @@ struct SoakPlan {
     std::vector<std::wstring> folders;          // distinct folders, full paths
     std::vector<std::wstring> registryFolders;  // as stored: the first one twice
     std::vector<SoakItem> items;                // in writing order within each writer
+    std::vector<CardCopy> copies;               // in every wave, a slow and a fast one
     std::vector<int> okWaves;                   // waves with an OK press
     std::wstring card;                          // where the sources are
     std::wstring jobs;                          // where the job files go

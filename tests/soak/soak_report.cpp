@@ -30,25 +30,35 @@ void PrintFigures(const SoakOptions& options, const SoakPlan& plan, const SoakFi
         findings.undatedPictures, findings.stampNamed, findings.burstPictures);
     wprintf(L"other files             %d companions (.NEF), %d not pictures\n", findings.companions,
             findings.others);
-    wprintf(L"waves                   %d, writer processes %d, holder processes %d\n",
-            options.waves, figures.waves.writerProcesses, figures.waves.holderProcesses);
-    int methods[4] = {};
+    wprintf(L"waves                   %d, writer processes %d, card copiers %d, holder processes %d\n",
+            options.waves, figures.waves.writerProcesses, figures.waves.copierProcesses,
+            figures.waves.holderProcesses);
+    int methods[5] = {};
     for (const SoakItem& item : plan.items)
         ++methods[static_cast<int>(item.method)];
     wprintf(L"written                 copied %d, in place %d, in place slowly (renamable) %d, "
-            L"moved in %d\n",
+            L"moved in %d, by card copiers %d\n",
             methods[static_cast<int>(WriteMethod::Copy)],
             methods[static_cast<int>(WriteMethod::InPlace)],
             methods[static_cast<int>(WriteMethod::SlowInPlace)],
-            methods[static_cast<int>(WriteMethod::MoveIn)]);
+            methods[static_cast<int>(WriteMethod::MoveIn)],
+            methods[static_cast<int>(WriteMethod::CardCopy)]);
+    int slowPairs = 0, fastPairs = 0;
+    for (const SoakItem& item : plan.items)
+        if (item.method == WriteMethod::CardCopy && item.kind != ItemKind::Companion)
+            ++(plan.copies[item.copy].bytesPerSecond < 8 * 1024 * 1024 ? slowPairs : fastPairs);
+    wprintf(L"card copies             %zu, pairs copied slowly %d, fast %d\n", plan.copies.size(),
+            slowPairs, fastPairs);
     wprintf(L"held open               %d of %d files asked\n", figures.waves.filesHeld,
             findings.heldPlanned);
     wprintf(L"OK presses              %d (%d while writers were writing), longest %llu ms\n",
             figures.okPresses, figures.okWhileWriting, figures.okMs);
-    wprintf(L"dated pictures named    %d (numbered %d, arrived named %d); left with an event %d\n",
+    wprintf(L"dated pictures named    %d (numbered %d, arrived named %d); left under their old "
+            L"name %d\n",
             findings.namedByStamp, findings.numbered, findings.alreadyNamed, findings.datedLeft);
-    wprintf(L"companions              followed %d; left with an event %d\n",
-            findings.companionsFollowed, findings.companionsLeft);
+    wprintf(L"companions              followed %d; split from their picture %d; left with an "
+            L"event (their new name taken) %d\n",
+            findings.companionsFollowed, findings.splitPairs, findings.companionsLeft);
     wprintf(L"events                  %zu in the history, %zu in the log file\n",
             findings.historyLines, findings.logLines);
     wprintf(L"  renamed               %d pictures, %d companions; %d of these lines twice\n",

@@ -98,3 +98,19 @@ std::vector<uint8_t> WithDateText(const CameraSample& sample, const std::string&
         std::copy(dateText.begin(), dateText.end(), at);
     return bytes;
 }
+
+std::vector<uint8_t> FilledTo(std::vector<uint8_t> bytes, size_t size, uint32_t seed)
+{
+    // xorshift32: fast enough for tens of megabytes, and never stuck at 0.
+    uint32_t state = seed * 2654435761u + 1;
+    if (state == 0)
+        state = 1;
+    bytes.reserve(size);
+    while (bytes.size() < size) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes.push_back(static_cast<uint8_t>(state >> 24));
+    }
+    return bytes;
+}

@@ -27,3 +27,9 @@ SampleSet LoadSamples(const std::wstring& folder);
 // The sample's bytes with every copy of its date text replaced by the given
 // one (same length), so that the first present date tag says it.
 std::vector<uint8_t> WithDateText(const CameraSample& sample, const std::string& dateText);
+
+// The bytes followed by pseudo-random filler up to size (nothing added when
+// they are as long already): a picture the size a camera writes, the filler
+// after the image's end where no reader looks; from empty bytes, a raw file.
+// The seed makes each file's filler its own.
+std::vector<uint8_t> FilledTo(std::vector<uint8_t> bytes, size_t size, uint32_t seed);

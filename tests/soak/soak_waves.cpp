@@ -1,5 +1,7 @@
 #include "tests/soak/soak_waves.h"
 
+#include <initializer_list>
+
 namespace {
 
 bool WriteJobFile(const std::wstring& path, const std::wstring& text)
@@ -30,13 +32,14 @@ HANDLE StartProcess(const std::wstring& program, const std::wstring& arguments)
 
 }  // namespace
 
-bool StartWave(const SoakPlan& plan, int wave, const std::wstring& writerProgram,
+bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder,
                RunningWave* running, std::wstring* error)
 {
+    const std::wstring writerProgram = programFolder + L"\\soak_writer.exe";
     std::vector<std::wstring> writerJobs;
     std::wstring holdJobs;
     for (const SoakItem& item : plan.items) {
-        if (item.wave != wave)
+        if (item.wave != wave || item.copy >= 0)
             continue;
         if (writerJobs.size() <= static_cast<size_t>(item.writer))
             writerJobs.resize(item.writer + 1);
@@ -73,14 +76,29 @@ bool StartWave(const SoakPlan& plan, int wave, const std::wstring& writerProgram
         }
         running->writers.push_back(process);
     }
+    for (size_t index = 0; index < plan.copies.size(); ++index) {
+        const CardCopy& copy = plan.copies[index];
+        if (copy.wave != wave)
+            continue;
+        HANDLE process = StartProcess(programFolder + L"\\card_copier.exe",
+                                      L"\"" + copy.card + L"\" \"" + plan.folders[copy.folder] +
+                                          L"\" " + std::to_wstring(copy.bytesPerSecond) +
+                                          L" --share-read alternate");
+        if (!process) {
+            *error = L"cannot start card copy " + std::to_wstring(index);
+            return false;
+        }
+        running->copiers.push_back(process);
+    }
     return true;
 }
 
 bool WritersRunning(const RunningWave& running)
 {
-    for (HANDLE writer : running.writers)
-        if (WaitForSingleObject(writer, 0) == WAIT_TIMEOUT)
-            return true;
+    for (const std::vector<HANDLE>* processes : {&running.writers, &running.copiers})
+        for (HANDLE process : *processes)
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+                return true;
     return false;
 }
 
@@ -92,16 +110,23 @@ bool FinishWave(RunningWave* running, DWORD timeoutMs, WaveFigures* figures, std
         return now < deadline ? static_cast<DWORD>(deadline - now) : 0;
     };
     bool ok = true;
-    for (HANDLE& writer : running->writers) {
+    auto finish = [&](HANDLE process, const wchar_t* what) {
         DWORD code = 1;
-        if (WaitForSingleObject(writer, remaining()) != WAIT_OBJECT_0) {
-            *error = L"a writer did not end in time";
+        if (WaitForSingleObject(process, remaining()) != WAIT_OBJECT_0) {
+            *error = std::wstring(what) + L" did not end in time";
             ok = false;
-        } else if (!GetExitCodeProcess(writer, &code) || code != 0) {
-            *error = L"a writer failed (exit code " + std::to_wstring(code) + L")";
+        } else if (!GetExitCodeProcess(process, &code) || code != 0) {
+            *error = std::wstring(what) + L" failed (exit code " + std::to_wstring(code) + L")";
             ok = false;
         }
+    };
+    for (HANDLE writer : running->writers) {
+        finish(writer, L"a writer");
         ++figures->writerProcesses;
+    }
+    for (HANDLE copier : running->copiers) {
+        finish(copier, L"a card copier");
+        ++figures->copierProcesses;
     }
     if (running->holder) {
         DWORD code = 0;
@@ -120,12 +145,14 @@ bool FinishWave(RunningWave* running, DWORD timeoutMs, WaveFigures* figures, std
 
 void EndWave(RunningWave* running)
 {
-    for (HANDLE writer : running->writers) {
-        if (WaitForSingleObject(writer, 0) == WAIT_TIMEOUT)
-            TerminateProcess(writer, 1);
-        CloseHandle(writer);
+    for (std::vector<HANDLE>* processes : {&running->writers, &running->copiers}) {
+        for (HANDLE process : *processes) {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+        processes->clear();
     }
-    running->writers.clear();
     if (running->holder) {
         if (WaitForSingleObject(running->holder, 0) == WAIT_TIMEOUT)
             TerminateProcess(running->holder, 1);

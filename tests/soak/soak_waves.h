@@ -15,21 +15,24 @@ constexpr DWORD HoldMs = 4000;
 
 struct RunningWave {
     std::vector<HANDLE> writers;
+    std::vector<HANDLE> copiers;
     HANDLE holder = nullptr;
     int holdAsked = 0;
 };
 
 struct WaveFigures {
     int writerProcesses = 0;
+    int copierProcesses = 0;
     int holderProcesses = 0;
     int filesHeld = 0;
 };
 
-// Writes the wave's job files and starts its holder and writers.
-bool StartWave(const SoakPlan& plan, int wave, const std::wstring& writerProgram,
+// Writes the wave's job files and starts its holder, writers and card copiers
+// (soak_writer.exe and card_copier.exe in programFolder).
+bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder,
                RunningWave* running, std::wstring* error);
 
-// Whether any writer of the wave is still writing.
+// Whether any writer or copier of the wave is still writing.
 bool WritersRunning(const RunningWave& running);
 
 // Waits (bounded) for the wave's processes to end and takes their results;
