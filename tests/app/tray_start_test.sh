@@ -17,8 +17,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/tray_helpers.sh"
 
 work=$(mktemp -d)
 pid=
+# A test that fails half-way has the starter end the program it started, so
+# that no instance is left to refuse the next test's start.
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  if [ -n "$pid" ]; then
+    "$wine_run" "$starter" --stop >/dev/null 2>&1
+    wait "$pid" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
