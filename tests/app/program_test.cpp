@@ -121,7 +121,10 @@ TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
               (std::vector<std::wstring>{L"20230401_072926.JPG", L"20230401_072926.NEF"}));
     CloseAndExpectCleanEnd(first, window);
 
-    EXPECT_TRUE(TakeCapturedBoxes().empty()) << "a box about the log file, or another";
+    std::vector<std::wstring> boxes;
+    for (const CapturedBox& box : TakeCapturedBoxes())
+        boxes.push_back(box.text);
+    EXPECT_EQ(boxes, std::vector<std::wstring>{});
     EXPECT_FALSE(PathExists(readOnly + L"\\Lumistamp.Log"));
     std::string folder = Narrow(watched.Path());
     EXPECT_EQ(LogTexts(ProgramLogPath()),

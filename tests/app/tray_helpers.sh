@@ -59,3 +59,26 @@ click_exit_in_menu() {
   eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 4)) click 1
 }
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# After "Exit" was chosen: the background job $pid (the program, or its starter)
+# ends in time with exit code 0, and the tray icon goes.
+expect_clean_exit() {
+  wait_for 12 bash -c "! kill -0 $pid 2>/dev/null" || fail "Exit did not end the program in time"
+  wait "$pid"
+  local status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "exit code $status, expected 0"
+  wait_for 5 has_no_tray || fail "the tray icon stayed after Exit"
+}
+
+# Ends the test: exit code 1 when a check failed, else the message.
+finish() {
+  if ((failures)); then
+    echo "$failures failed"
+    exit 1
+  fi
+  echo "$1"
+}
