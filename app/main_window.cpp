@@ -35,7 +35,7 @@ static void ExitProgram()
     Shell_NotifyIconW(NIM_DELETE, &TrayIcon);
     ClearEventHistory();
     // An open settings dialog ends as its Cancel ends it: its pages go,
-    // nothing is applied, and Open settings sees Cancel's result, not a
+    // nothing is applied, and OpenSettings sees Cancel's result, not a
     // failure. Pages left over, if any, go below.
     CancelSettingsDialog();
     for (HWND& page : PageWindows) {
