@@ -1,5 +1,5 @@
 // Start-up after the window class exists: the hidden main window, the version
-// text, the settings, the tray icon record and the first set of monitors.
+// text, the settings, the tray icon and the first set of monitors.
 #include <windows.h>
 #include <strsafe.h>
 
@@ -53,7 +53,7 @@ BOOL InitInstance(HINSTANCE instance, int showState)
     ModuleInstance = instance;
 
     // Never drawn: no size, layered without attributes, kept off the taskbar.
-    // It still takes part in activation, which adds the tray icon.
+    // It still takes part in activation, which offers the tray icon again.
     MainWindow = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW, ClassName,
                                  TitleText, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
                                  nullptr, instance, nullptr);
@@ -63,6 +63,11 @@ BOOL InitInstance(HINSTANCE instance, int showState)
     BuildVersionText();
     LoadSettings();
     FillTrayIcon(instance);
+    // Added now, whatever the show state: a start that does not activate the
+    // window (minimised, hidden) sends no WM_ACTIVATE. Activation and the
+    // shell's "TaskbarCreated" still offer it again; the shell keeps one icon
+    // per window and id.
+    Shell_NotifyIconW(NIM_ADD, &TrayIcon);
 
     PrepareMonitorSet();
     StartMonitors();

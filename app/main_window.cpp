@@ -34,6 +34,10 @@ static void ExitProgram()
 {
     Shell_NotifyIconW(NIM_DELETE, &TrayIcon);
     ClearEventHistory();
+    // An open settings dialog ends as its Cancel ends it: its pages go,
+    // nothing is applied, and OpenSettings sees Cancel's result, not a
+    // failure. Pages left over, if any, go below.
+    CancelSettingsDialog();
     for (HWND& page : PageWindows) {
         if (page)
             DestroyWindow(page);

@@ -1,6 +1,6 @@
 // Event lines: every outcome of the program is reported through LogEvent, kept in
 // EventHistory for the Events tab and, with the LogFile option on, appended to
-// "Lumistamp.Log" in the current directory.
+// "Lumistamp.Log" in the user's local application data folder (log_file.h).
 #pragma once
 
 #include <list>

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "events/error_box.h"
 #include "events/text_format.h"
 #include "settings/settings.h"
@@ -9,8 +11,8 @@
 static const wchar_t RunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 static const wchar_t AutostartValue[] = L"KX_Lumistamp";
 
-// Room for the executable's path, terminating null included. A longer path is
-// refused rather than stored cut short.
+// Room for the executable's path, terminating null included (the quotes come
+// on top). A longer path is refused rather than stored cut short.
 constexpr DWORD ExecutablePathCapacity = MAX_PATH + 128;
 
 static const wchar_t CannotOpenRunKey[] =
@@ -25,7 +27,8 @@ static void ReportWithCode(const wchar_t* format, DWORD code)
     ReportFailure(FormatText(format, static_cast<int>(code)).c_str());
 }
 
-// Sets the entry to the executable's path, unquoted.
+// Sets the entry to the executable's path in double quotes: unquoted, a path
+// with blanks would be read at logon as a shorter program path with arguments.
 static void WriteEntry(HKEY runKey)
 {
     wchar_t path[ExecutablePathCapacity];
@@ -38,10 +41,11 @@ static void WriteEntry(HKEY runKey)
         ReportWithCode(CannotGetExecutablePath, error);
         return;
     }
+    std::wstring entry = L"\"" + std::wstring(path, length) + L"\"";
     // With its terminating null, as the registry asks of string data.
     LSTATUS status = RegSetValueExW(runKey, AutostartValue, 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(path),
-                                    static_cast<DWORD>((length + 1) * sizeof(wchar_t)));
+                                    reinterpret_cast<const BYTE*>(entry.c_str()),
+                                    static_cast<DWORD>((entry.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS)
         ReportWithCode(CannotUpdateEntry, status);
 }

@@ -1,7 +1,7 @@
 // lumistamp-scan [--file-modified-date] [--log-file] [--time] FOLDER
 // Developer tool: one scan of FOLDER exactly as a folder monitor makes it, with
-// the options given (the log file lands in the current directory). Prints every
-// event line, then the counters. Exit code 2 on a usage error, else 0.
+// the options given (the log file is the program's own, under the user's local
+// application data folder). Prints every event line, then the counters. Exit code 2 on a usage error, else 0.
 #include <windows.h>
 #include <pathcch.h>
 

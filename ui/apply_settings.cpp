@@ -1,6 +1,7 @@
 // OK in the settings dialog: the Settings page becomes the Settings record, the
 // record is saved, and the monitors start afresh. Runs on every OK, changed or
-// not, while the dialog is still on screen.
+// not, while the dialog is still on screen; without a Settings page it does
+// nothing.
 #include <windows.h>
 
 #include <vector>
@@ -29,7 +30,7 @@ static void ReportWithLastError(const wchar_t* format)
     ReportFailure(FormatText(format, static_cast<int>(GetLastError())).c_str());
 }
 
-// A missing page or box reads as unchecked, so the option goes off.
+// A missing box reads as unchecked, so the option goes off.
 static void TakeOptions(HWND page)
 {
     for (const OptionBox& box : OptionBoxes)
@@ -60,7 +61,12 @@ static void TakeFolders(HWND list)
 
 void ApplySettings()
 {
+    // Without the page there is nothing to take: its failure was reported when
+    // it could not be made, and the stored options, the autostart entry and
+    // the monitors stay as they are.
     HWND page = PageWindows[SettingsPage];
+    if (!page)
+        return;
     TakeOptions(page);
 
     HWND list = GetDlgItem(page, IDC_FOLDER_LIST);

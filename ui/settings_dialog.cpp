@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "events/error_box.h"
 #include "events/event_history.h"
 #include "resources/resource_ids.h"
@@ -24,6 +26,9 @@ static const PageDescription Pages[PageCount] = {
     {L"Events", IDD_EVENTS_PAGE, EventsPageProc},
     {L"About", IDD_ABOUT_PAGE, AboutPageProc},
 };
+
+// The dialog while it runs, from its initialisation until it ends.
+static std::atomic<HWND> OpenDialog{nullptr};
 
 void LoadDialogControls()
 {
@@ -78,10 +83,20 @@ void ClosePages()
     }
 }
 
+// Only this dialog's own end clears the record.
+static void ForgetDialog(HWND dialog) { OpenDialog.compare_exchange_strong(dialog, nullptr); }
+
+void CancelSettingsDialog()
+{
+    if (HWND dialog = OpenDialog.load())
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        OpenDialog = dialog;
         InitSettingsDialog(dialog);
         return TRUE;
 
@@ -98,13 +113,21 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             ApplySettings();
             ClosePages();
             EndDialog(dialog, static_cast<INT_PTR>(wParam));
+            ForgetDialog(dialog);
             break;
         case IDCANCEL:
             ClosePages();
             EndDialog(dialog, static_cast<INT_PTR>(wParam));
+            ForgetDialog(dialog);
             break;
         }
         return TRUE;
+
+    case WM_DESTROY:
+        // However the dialog went (its modal loop may end without OK or
+        // Cancel); not handled.
+        ForgetDialog(dialog);
+        return FALSE;
     }
     return FALSE;
 }

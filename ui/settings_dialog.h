@@ -13,12 +13,18 @@ void LoadDialogControls();
 // the dialog ends with 1 after OK and 2 after Cancel.
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Ends the open settings dialog as its Cancel button does: its pages are
+// destroyed, nothing is applied, and the dialog's result is 2. Nothing when no
+// dialog is open. For Exit from the tray menu while the dialog is open.
+void CancelSettingsDialog();
+
 // Refills the Events page's list from EventHistory, oldest line first, and
 // sets its horizontal extent to the line with the most characters.
 void FillEventsList();
 
 // The OK steps: the Settings page into the Settings record, the record into
-// the registry, then a fresh set of monitors.
+// the registry, then a fresh set of monitors. Nothing at all when the Settings
+// page is missing.
 void ApplySettings();
 
 // Destroys the four pages and empties PageWindows.

@@ -1,5 +1,8 @@
 #include "tests/app/program_driver.h"
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <vector>
 
 static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
@@ -29,6 +32,23 @@ RunningProgram StartProgram(const std::wstring& currentDirectory)
     }
     return program;
 }
+
+bool RunningUnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::wstring ProgramLogFolder()
+{
+    PWSTR known = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known)))
+        folder = std::wstring(known) + L"\\Lumistamp";
+    CoTaskMemFree(known);
+    return folder;
+}
+
+std::wstring ProgramLogPath() { return ProgramLogFolder() + L"\\Lumistamp.Log"; }
 
 struct WindowSearch {
     DWORD processId;

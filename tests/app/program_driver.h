@@ -17,6 +17,17 @@ struct RunningProgram {
 // Starts the program with the given current directory.
 RunningProgram StartProgram(const std::wstring& currentDirectory);
 
+// Whether this process runs under Wine, whose prefix the test run made and
+// throws away. The program's log file is in the user's own local application
+// data folder: tests that have the real program write it run only there, and
+// skip elsewhere, never writing into a real user's folder.
+bool RunningUnderWine();
+
+// The program's log file as the program finds it: "Lumistamp\Lumistamp.Log"
+// under this user's local application data known folder.
+std::wstring ProgramLogFolder();
+std::wstring ProgramLogPath();
+
 // Waits (bounded) for the program's hidden main window; null when it never came.
 HWND WaitForMainWindow(DWORD processId, DWORD timeoutMs);
 

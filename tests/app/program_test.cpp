@@ -29,14 +29,50 @@ std::vector<std::string> LogTexts(const std::wstring& logPath)
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// A folder where no file can be made, as the Windows system folder is for a
+// user (the Run key starts programs there at logon): the system folder, or
+// under Wine, where that one is writable, Linux's /sys, where not even root
+// can make a file. Empty when there is none.
+std::wstring ReadOnlyFolder()
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, ARRAYSIZE(system));
+    for (const std::wstring& folder : {std::wstring(system), std::wstring(L"Z:\\sys")}) {
+        std::wstring probe = folder + L"\\lumistamp-probe.txt";
+        HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+            return folder;
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            DeleteFileW(probe.c_str());
+        }
+    }
+    return std::wstring();
+}
+
 class Program : public testing::Test {
 protected:
-    void SetUp() override { ResetProgramKey(); }
+    void SetUp() override
+    {
+        ResetProgramKey();
+        // The program's own log file, in the prefix's local application data
+        // folder: each test starts without it.
+        if (RunningUnderWine())
+            RemoveTree(ProgramLogFolder());
+    }
     void TearDown() override
     {
         EndProgram(first);
         EndProgram(second);
         ResetProgramKey();
+    }
+
+    void SkipUnlessUnderWine()
+    {
+        if (!RunningUnderWine())
+            GTEST_SKIP() << "writes the program's log file into this user's own local "
+                            "application data folder: runs only in a throwaway Wine prefix";
     }
 
     // The user closes the hidden window from outside: it ends with code 0.
@@ -50,15 +86,22 @@ protected:
     RunningProgram second;
 };
 
-TEST_F(Program, RenamesWhatLandsInItsFolderAndLogsAllButItsStart)
+// Started where it cannot write, as at logon: no box, and every line but the
+// start line in the log file under the local application data folder, which
+// the program makes.
+TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
 {
+    SkipUnlessUnderWine();
+    std::wstring readOnly = ReadOnlyFolder();
+    ASSERT_FALSE(readOnly.empty()) << "no folder here refuses a new file";
+    ASSERT_FALSE(PathExists(ProgramLogFolder()));
     ScratchFolder watched;
-    ScratchFolder runFolder;
     WriteFolders(watched.Path() + L'\0');
     WriteOption(L"LogFile", 1);
 
-    first = StartProgram(runFolder.Path());
+    first = StartProgram(readOnly);
     ASSERT_NE(first.process, nullptr);
+    CatchBoxesOfProcess(first.processId);
     HWND window = WaitForMainWindow(first.processId, 30000);
     ASSERT_NE(window, nullptr);
 
@@ -78,8 +121,13 @@ TEST_F(Program, RenamesWhatLandsInItsFolderAndLogsAllButItsStart)
               (std::vector<std::wstring>{L"20230401_072926.JPG", L"20230401_072926.NEF"}));
     CloseAndExpectCleanEnd(first, window);
 
+    std::vector<std::wstring> boxes;
+    for (const CapturedBox& box : TakeCapturedBoxes())
+        boxes.push_back(box.text);
+    EXPECT_EQ(boxes, std::vector<std::wstring>{});
+    EXPECT_FALSE(PathExists(readOnly + L"\\Lumistamp.Log"));
     std::string folder = Narrow(watched.Path());
-    EXPECT_EQ(LogTexts(runFolder / L"Lumistamp.Log"),
+    EXPECT_EQ(LogTexts(ProgramLogPath()),
               (std::vector<std::string>{
                   "Querying the following folder(s):", folder,
                   "Renamed " + folder + "\\DSC_0042.JPG to 20230401_072926.JPG",
@@ -88,6 +136,7 @@ TEST_F(Program, RenamesWhatLandsInItsFolderAndLogsAllButItsStart)
 
 TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
 {
+    SkipUnlessUnderWine();
     WriteOption(L"LogFile", 1);
     ScratchFolder firstFolder;
     ScratchFolder secondFolder;
@@ -109,10 +158,11 @@ TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
     EXPECT_TRUE(IsWindow(window));
     CloseAndExpectCleanEnd(first, window);
 
-    // Neither run logged a line to its file: the start line never goes there,
+    // Neither run logged a line to the file: the start line never goes there,
     // and the refused start logs nothing at all.
-    EXPECT_FALSE(PathExists(firstFolder / L"Lumistamp.Log"));
-    EXPECT_FALSE(PathExists(secondFolder / L"Lumistamp.Log"));
+    EXPECT_FALSE(PathExists(ProgramLogPath()));
+    EXPECT_TRUE(ListFolder(firstFolder.Path()).empty());
+    EXPECT_TRUE(ListFolder(secondFolder.Path()).empty());
 }
 
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name)

@@ -1,16 +1,22 @@
-// The log file: records, their 8-bit text, the option, concurrency, and the one
-// report of a failing file (in a process of its own, since the report is made
-// once per process).
+// The log file: where it is, records, their 8-bit text, the option,
+// concurrency, and the one report of a failing file (in a process of its own,
+// since the report is made once per process). The local application data
+// folder is a scratch stand-in (local_app_data.h); one test reads where the
+// real one is, without writing there.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "events/event_history.h"
+#include "events/log_file.h"
 #include "settings/settings.h"
+#include "tests/support/local_app_data.h"
 #include "tests/support/message_box_catcher.h"
 #include "tests/support/scratch_folder.h"
 
@@ -47,10 +53,67 @@ protected:
     void SetUp() override { ClearEventHistory(); }
     void TearDown() override { Settings.LogFile = 0; }
 
-    ScratchFolder folder;
-    CurrentDirectoryScope inFolder{folder.Path()};
-    std::wstring logPath = folder / L"Lumistamp.Log";
+    LocalAppDataScope localAppData;
+    std::wstring logPath = localAppData.LogPath();
 };
+
+TEST(LogFileLocation, IsLumistampUnderTheKnownLocalAppDataFolder)
+{
+    PWSTR known = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known), S_OK);
+    std::wstring expected = std::wstring(known) + L"\\Lumistamp\\Lumistamp.Log";
+    CoTaskMemFree(known);
+
+    // The path only: nothing is written into the user's own folder.
+    std::wstring standIn = ReplaceLocalAppDataForTests(L"");
+    std::wstring path = LogFilePath();
+    ReplaceLocalAppDataForTests(standIn);
+    EXPECT_EQ(path, expected);
+
+    LocalAppDataScope localAppData;
+    EXPECT_EQ(LogFilePath(), localAppData.LogPath());
+}
+
+TEST_F(LogFile, LandsInItsFolderWhateverTheCurrentDirectoryAndMakesTheFolder)
+{
+    ASSERT_FALSE(PathExists(localAppData.LogFolder()));
+    ScratchFolder first;
+    ScratchFolder second;
+    Settings.LogFile = 1;
+    {
+        CurrentDirectoryScope inFirst(first.Path());
+        LogEvent(L"started in one folder");
+    }
+    {
+        CurrentDirectoryScope inSecond(second.Path());
+        LogEvent(L"started in another");
+    }
+
+    std::vector<std::wstring> history = HistorySnapshot();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(ListFolder(localAppData.LogFolder()), std::vector<std::wstring>{L"Lumistamp.Log"});
+    std::vector<std::string> records = ReadRecords(logPath);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], Latin1(history[0]));
+    EXPECT_EQ(records[1], Latin1(history[1]));
+    EXPECT_TRUE(ListFolder(first.Path()).empty());
+    EXPECT_TRUE(ListFolder(second.Path()).empty());
+    EXPECT_FALSE(LogFileFailureWasReported());
+}
+
+TEST_F(LogFile, FolderRemovedWhileRunningIsMadeAgain)
+{
+    Settings.LogFile = 1;
+    LogEvent(L"before");
+    RemoveTree(localAppData.LogFolder());
+    ASSERT_FALSE(PathExists(localAppData.LogFolder()));
+    LogEvent(L"after");
+
+    std::vector<std::string> records = ReadRecords(logPath);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0], Latin1(HistorySnapshot()[1]));
+    EXPECT_FALSE(LogFileFailureWasReported());
+}
 
 TEST_F(LogFile, OptionOffTouchesNoFile)
 {
@@ -62,6 +125,7 @@ TEST_F(LogFile, OptionOffTouchesNoFile)
 
 TEST_F(LogFile, OptionTurnedOnWritesFromThenOnAndAppendsToExistingFile)
 {
+    ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
     ASSERT_TRUE(WriteFileText(logPath, "from an earlier run\r\n"));
     LogEvent(L"before the option");
     Settings.LogFile = 1;
@@ -142,10 +206,10 @@ TEST_F(LogFile, ThreadsLoggingAtOnceKeepFileInHistoryOrder)
 TEST(LogFileFailure, ReportedOnceThenSilentAndFileWrittenAgainWhenPossible)
 {
     ClearEventHistory();
-    ScratchFolder folder;
-    CurrentDirectoryScope inFolder(folder.Path());
-    std::wstring logPath = folder / L"Lumistamp.Log";
+    LocalAppDataScope localAppData;
+    std::wstring logPath = localAppData.LogPath();
     // A folder of the log file's name cannot be opened as the file.
+    ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(logPath.c_str(), nullptr));
     Settings.LogFile = 1;
 

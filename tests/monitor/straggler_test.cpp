@@ -3,6 +3,7 @@
 // cannot be opened; this runs in a process of its own for that reason.
 #include "tests/monitor/monitor_fixture.h"
 
+#include "tests/support/local_app_data.h"
 #include "tests/support/message_box_catcher.h"
 
 namespace {
@@ -12,8 +13,9 @@ TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone
     std::wstring held = MakeFolder(L"held");
     ASSERT_TRUE(WriteFileBytes(held + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
     std::wstring next = MakeFolder(L"next");
-    CurrentDirectoryScope inRoot(root.Path());
-    ASSERT_TRUE(CreateDirectoryW((root / L"Lumistamp.Log").c_str(), nullptr));
+    LocalAppDataScope localAppData;
+    ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(localAppData.LogPath().c_str(), nullptr));
 
     HoldMessageBoxes();
     Settings.LogFile = 1;

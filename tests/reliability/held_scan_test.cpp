@@ -24,6 +24,7 @@
 #include "settings/settings.h"
 #include "tests/reliability/folder_contents.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/local_app_data.h"
 #include "tests/support/message_box_catcher.h"
 #include "tests/support/scratch_folder.h"
 
@@ -52,7 +53,8 @@ protected:
         ClearEventHistory();
         // The log file's name is taken by a folder: the first event cannot be
         // written to it, and its report shows the box.
-        ASSERT_TRUE(CreateDirectoryW((logFolder / L"Lumistamp.Log").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(localAppData.LogPath().c_str(), nullptr));
         Put(L"A.jpg", Dated("2023:04:01 07:29:26", "picture A"));
         Put(L"A.NEF", WithTrailer({}, "raw A"));
         Put(L"B.jpg", Dated("2023:04:01 07:29:27", "picture B"));
@@ -133,8 +135,7 @@ protected:
     }
 
     ScratchFolder folder;
-    ScratchFolder logFolder;
-    CurrentDirectoryScope inLogFolder{logFolder.Path()};
+    LocalAppDataScope localAppData;
     Contents before;
     std::thread scanner;
     Pair p, q;

@@ -7,6 +7,7 @@
 
 #include "rename/folder_scan.h"
 #include "tests/reliability/folder_contents.h"
+#include "tests/support/local_app_data.h"
 
 namespace {
 
@@ -175,7 +176,7 @@ TEST_F(MonitorTest, NamesInAnyScriptAreRenamedAndLoggedUnitByUnit)
     ASSERT_TRUE(WriteFileBytes(folder + L"\\" + camera + L".nef", WithTrailer({}, "raw")));
     Contents before = FolderContents(folder);
 
-    CurrentDirectoryScope inRoot(root.Path());
+    LocalAppDataScope localAppData;
     struct LogFileOn {
         LogFileOn() { Settings.LogFile = 1; }
         ~LogFileOn() { Settings.LogFile = 0; }
@@ -217,7 +218,7 @@ TEST_F(MonitorTest, NamesInAnyScriptAreRenamedAndLoggedUnitByUnit)
         HistoryLockGuard lock;
         history.assign(EventHistory.begin(), EventHistory.end());
     }
-    std::vector<std::string> records = LogRecords(root / L"Lumistamp.Log");
+    std::vector<std::string> records = LogRecords(localAppData.LogPath());
     ASSERT_EQ(records.size(), history.size());
     for (size_t i = 0; i < history.size(); ++i)
         EXPECT_EQ(records[i], LogRecordOf(history[i])) << "record " << i;

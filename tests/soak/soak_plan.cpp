@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "tests/app/program_driver.h"
 #include "tests/reliability/folder_contents.h"
 #include "tests/support/scratch_folder.h"
 
@@ -418,6 +419,7 @@ bool MakePlan(const SoakOptions& options, const SampleSet& samples, SoakPlan* pl
     plan->card = options.data + L"\\card";
     plan->jobs = options.data + L"\\jobs";
     plan->runFolder = options.data + L"\\run";
+    plan->logFile = ProgramLogPath();
     for (const std::wstring& folder :
          {options.data, folders, plan->card, plan->jobs, plan->runFolder}) {
         if (!CreateDirectoryW(folder.c_str(), nullptr)) {

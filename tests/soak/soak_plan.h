@@ -71,6 +71,7 @@ struct SoakPlan {
     std::wstring card;                          // where the sources are
     std::wstring jobs;                          // where the job files go
     std::wstring runFolder;                     // the program's current directory
+    std::wstring logFile;                       // the program's, in local app data
 };
 
 // Makes the folders and the card (every item's bytes, each file unique) under

@@ -1,9 +1,12 @@
 // Test main of every suite: runs GoogleTest with the message-box catcher on, and
-// fails the run when a test leaves a captured box that it did not check.
+// fails the run when a test leaves a captured box that it did not check. Code
+// under test keeps its log file under a scratch folder of this process, never
+// in the user's own local application data folder.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "tests/support/local_app_data.h"
 #include "tests/support/message_box_catcher.h"
 
 namespace {
@@ -26,9 +29,11 @@ class UncheckedBoxListener : public testing::EmptyTestEventListener {
 int wmain(int argc, wchar_t** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    StandInForLocalAppData();
     StartMessageBoxCatcher();
     testing::UnitTest::GetInstance()->listeners().Append(new UncheckedBoxListener);
     int result = RUN_ALL_TESTS();
     StopMessageBoxCatcher();
+    RemoveLocalAppDataStandIn();
     return result != 0 || UnexpectedBoxSeen ? 1 : 0;
 }

@@ -122,6 +122,7 @@ TEST(AboutText, FitsItsBufferBreaksLinesWithCrLfAndHoldsTheFixedLines)
         L"It consumes minimal resources only while running.",
         L"All settings are saved to Registry under the current user:",
         L"\\HKCU\\SOFTWARE\\KX-Lumistamp",
+        L"%LOCALAPPDATA%\\Lumistamp\\Lumistamp.Log",  // where the log file is
         L"For JPEG's this should be close to the Exif timestamp.",
         L"\\HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
     };

@@ -181,9 +181,16 @@ TEST_F(ProgramDialog, AFolderAddedInSettingsIsWatchedAndItsRenameShowsOnTheEvent
     EXPECT_TRUE(TakeCapturedBoxes().empty());
 }
 
-TEST_F(ProgramDialog, SettingsWhileOpenIsIgnoredAndExitEndsTheProgramWithoutApplying)
+TEST_F(ProgramDialog, SettingsWhileOpenIsIgnoredAndExitEndsTheProgramAsCancelWould)
 {
+    // The log file holds what the program logs, also after Exit has emptied
+    // the history and while a box may vanish before it is seen.
+    if (!RunningUnderWine())
+        GTEST_SKIP() << "writes the program's log file into this user's own local "
+                        "application data folder: runs only in a throwaway Wine prefix";
+    RemoveTree(ProgramLogFolder());
     WriteOption(L"Autostart", 0);
+    WriteOption(L"LogFile", 1);
     StartAndOpenSettings();
     HWND settingsPage = PageWith(dialog, IDC_FOLDER_LIST);
     Click(GetDlgItem(settingsPage, IDC_AUTOSTART));
@@ -196,21 +203,15 @@ TEST_F(ProgramDialog, SettingsWhileOpenIsIgnoredAndExitEndsTheProgramWithoutAppl
     ASSERT_TRUE(SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &answer));
     EXPECT_EQ(CountSettingsDialogs(program.processId), 1);
     EXPECT_TRUE(IsWindow(dialog));
-    EXPECT_TRUE(TakeCapturedBoxes().empty());
 
-    // Exit with the dialog open: the pages go, the program ends, nothing is applied.
+    // Exit with the dialog open: the dialog ends as Cancel ends it, nothing is
+    // applied, no failure is reported, and the program ends with 0.
     ExitThroughTrayMenu();
     EXPECT_EQ(StoredOption(L"Autostart"), 0u);
     EXPECT_FALSE(AutostartEntryExists());
-
-    // The dialog's loop ends on the quit message with a result that is neither
-    // OK nor Cancel, which the program reports; the box may be gone before it
-    // is seen, since the same quit message ends it too.
-    for (const CapturedBox& box : TakeCapturedBoxes()) {
-        EXPECT_EQ(box.caption, L"Lumistamp");
-        EXPECT_EQ(box.text.rfind(L"Cannot open DialogBox for the Settings, Error ", 0), 0u)
-            << testing::PrintToString(box.text);
-    }
+    EXPECT_TRUE(TakeCapturedBoxes().empty());
+    // No line at all: no failure, no folder list of an OK, no lost page.
+    EXPECT_EQ(ReadFileText(ProgramLogPath()), "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "tests/monitor/monitor_fixture.h"
 #include "tests/support/message_box_catcher.h"
 #include "tests/ui/dialog_fixture.h"
+#include "ui/settings_dialog.h"
 
 namespace {
 
@@ -229,9 +230,12 @@ TEST_F(SettingsPageTest, OkWithAnEmptyListEmptiesTheFoldersAndStartsNoMonitor)
     EXPECT_EQ(Value(ProgramKey, L"FileModifiedDate").bytes, DwordBytes(1));
 }
 
-// ---------------------------------------------------------------- Cancel, Escape, close box
+// ---------------------------------------------------------------- Cancel, Escape, close box, Exit
 
-enum class Dismissal { CancelButton, EscapeKey, CloseBox };
+// Exit from the tray menu ends an open dialog with CancelSettingsDialog, on the
+// program's one user-interface thread; here it is called from the test's
+// thread, and its message reaches the dialog's thread all the same.
+enum class Dismissal { CancelButton, EscapeKey, CloseBox, ExitWhileOpen };
 
 struct DismissCase {
     const char* name;
@@ -262,6 +266,9 @@ protected:
         case Dismissal::CloseBox:
             PostMessageW(Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
+        case Dismissal::ExitWhileOpen:
+            CancelSettingsDialog();
+            break;
         }
     }
 };
@@ -286,6 +293,7 @@ TEST_P(DismissingTheDialog, DiscardsThePageAndLeavesRecordRegistryAndMonitorsAlo
     EXPECT_EQ(run->WaitForEnd(), IDCANCEL);
     for (HWND page : PageWindows)
         EXPECT_EQ(page, nullptr);
+    CancelSettingsDialog();  // with no dialog open: nothing
 
     EXPECT_EQ(Settings.Autostart.load(), 1u);
     EXPECT_EQ(Settings.LogFile.load(), 0u);
@@ -306,7 +314,8 @@ TEST_P(DismissingTheDialog, DiscardsThePageAndLeavesRecordRegistryAndMonitorsAlo
 INSTANTIATE_TEST_SUITE_P(Ways, DismissingTheDialog,
                          testing::Values(DismissCase{"cancel_button", Dismissal::CancelButton},
                                          DismissCase{"escape_key", Dismissal::EscapeKey},
-                                         DismissCase{"close_box", Dismissal::CloseBox}),
+                                         DismissCase{"close_box", Dismissal::CloseBox},
+                                         DismissCase{"exit_while_open", Dismissal::ExitWhileOpen}),
                          [](const testing::TestParamInfo<DismissCase>& info) {
                              return std::string(info.param.name);
                          });
