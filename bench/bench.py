@@ -603,11 +603,8 @@ def big_notes(results):
             memory["heap"] / SETTLED_PICTURES, memory["working_set"] / SETTLED_PICTURES))
     out.append(
         "**Rescans.** A rescan of settled pictures opens no file: it lists the folder and looks "
-        "each name up in the memory, %s × the listing alone (500, 2,000, 8,000 pictures). "
-        "What it adds to the listing grows with the folder: the per-picture cost of the "
-        "memory's look-ups (a hash of each name) and of dropping the pictures no longer "
-        "listed (`ForgetUnlistedPictures` builds a set of all listed names at every scan) "
-        "falls out of the processor's caches as the folder grows. A picture landing among "
+        "each name up in the memory, %s × the listing alone (500, 2,000, 8,000 pictures), "
+        "the same as the listing within the spread of the runs. A picture landing among "
         "%s settled ones costs its two scans %.0f ms, %.2f × two listings, instead of two "
         "scans that read every picture. With nothing unchanged, a rescan reads every picture "
         "again and takes %s × the read floor: it reads only the EXIF header, the floor 64 "
@@ -623,9 +620,10 @@ def big_notes(results):
         "scan reads only each picture's EXIF header where the floor reads 64 KiB. Under Wine "
         "the rename itself grows with the folder for both: a rename to a name that does not "
         "exist yet reads the whole directory first (case-insensitive names on a case-sensitive "
-        "file system). Below 1 × at the larger sizes: the floor renames each picture while "
-        "its listing is still open, the scan lists the whole folder first and renames after; "
-        "the floor's definition is that of the card-import rows and is left as it is.\n" % (
+        "file system). Below 1 × at the larger sizes, which was not examined further; one "
+        "difference is that the floor renames each picture while its listing is still open, "
+        "the scan lists the whole folder first and renames after. The floor's definition is "
+        "that of the card-import rows and is left as it is.\n" % (
             " · ".join("%.2f" % first[size] for size in big)))
     out.append(
         "**History.** With the memory, a settled failure is reported once in the life of its "
