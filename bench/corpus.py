@@ -7,6 +7,13 @@ card DIR:   500 pictures DSC_0001.JPG .. of about 4 MB (the sample's own JPEG,
             times distinct, except a few bursts within one second.
 rescan DIR: 10,000 pictures at the samples' own size that already bear their
             stamp names (distinct times), so a scan renames nothing.
+big N DIR:  a big folder: DIR/camera holds N pictures DSC_0001.JPG .. of about
+            150 KB with distinct capture times, DIR/named the same files (hard
+            links) under their stamp names, DIR/landing 5 more pictures taken
+            later, to land in it one by one.
+undated DIR: DIR/folder holds 1,000 pictures without EXIF (the samples' JPEGs
+            with their APP1 segments taken out), DIR/landing 100 dated
+            pictures of about 150 KB to land among them.
 Prints the number of pictures made.
 """
 import os
@@ -18,6 +25,7 @@ SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "
                        "exif-samples")
 DATE_TAGS = (0x0132, 0x9003, 0x9004)
 CAMERA_SIZE = 4 * 1024 * 1024
+BIG_FOLDER_SIZE = 150 * 1024
 COMPANION_SIZE = 64 * 1024
 BASE_TIME = datetime(2024, 6, 15, 8, 0, 0)
 
@@ -124,13 +132,72 @@ def make_rescan(folder, samples, count=10000):
     return count
 
 
+def write_padded(path, data, size, filler):
+    with open(path, "wb") as file:
+        file.write(data)
+        file.write(filler[:max(0, size - len(data))])
+
+
+def make_dated(folder, samples, moments, name_format, filler):
+    os.makedirs(folder, exist_ok=True)
+    for index, moment in enumerate(moments):
+        write_padded(os.path.join(folder, name_format % (index + 1)),
+                     dated(samples[index % len(samples)], moment), BIG_FOLDER_SIZE, filler)
+
+
+def make_big(folder, samples, count):
+    filler = os.urandom(BIG_FOLDER_SIZE)
+    moments = [BASE_TIME + timedelta(seconds=2 * index) for index in range(count)]
+    camera, named = os.path.join(folder, "camera"), os.path.join(folder, "named")
+    make_dated(camera, samples, moments, "DSC_%04d.JPG", filler)
+    os.makedirs(named, exist_ok=True)
+    for index, moment in enumerate(moments):
+        os.link(os.path.join(camera, "DSC_%04d.JPG" % (index + 1)),
+                os.path.join(named, moment.strftime("%Y%m%d_%H%M%S.JPG")))
+    later = BASE_TIME + timedelta(days=1)
+    make_dated(os.path.join(folder, "landing"), samples,
+               [later + timedelta(seconds=2 * index) for index in range(5)], "LND_%04d.JPG",
+               filler)
+    return count
+
+
+def without_exif(jpeg):
+    """The JPEG with its APP1 segments taken out: a picture with no date to read."""
+    out, at = bytearray(jpeg[:2]), 2
+    while at + 4 <= len(jpeg) and jpeg[at] == 0xFF and jpeg[at + 1] not in (0xD9, 0xDA):
+        length = struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+        if jpeg[at + 1] != 0xE1:
+            out += jpeg[at:at + 2 + length]
+        at += 2 + length
+    return bytes(out + jpeg[at:])
+
+
+def make_undated(folder, samples, count=1000, landing=100):
+    undated = os.path.join(folder, "folder")
+    os.makedirs(undated, exist_ok=True)
+    for index in range(count):
+        with open(os.path.join(undated, "IMG_%04d.jpg" % (index + 1)), "wb") as file:
+            file.write(without_exif(samples[index % len(samples)][0]))
+    make_dated(os.path.join(folder, "landing"), samples,
+               [BASE_TIME + timedelta(seconds=2 * index) for index in range(landing)],
+               "DSC_%04d.JPG", os.urandom(BIG_FOLDER_SIZE))
+    return count
+
+
 def main():
-    kind, folder = sys.argv[1], sys.argv[2]
+    kind, folder = sys.argv[1], sys.argv[-1]
     os.makedirs(folder, exist_ok=True)
     samples = usable_samples()
     if not samples:
         sys.exit("no usable camera samples in " + SAMPLES)
-    made = make_card(folder, samples) if kind == "card" else make_rescan(folder, samples)
+    if kind == "card":
+        made = make_card(folder, samples)
+    elif kind == "big":
+        made = make_big(folder, samples, int(sys.argv[2]))
+    elif kind == "undated":
+        made = make_undated(folder, samples)
+    else:
+        made = make_rescan(folder, samples)
     print(made)
 
 
