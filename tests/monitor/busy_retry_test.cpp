@@ -53,9 +53,9 @@ TEST_F(BusyRetryTest, PictureHeldAcrossScansIsRenamedAfterItsRelease)
     writer = INVALID_HANDLE_VALUE;
 
     // The next retry is due 4 seconds after the second scan.
-    ASSERT_TRUE(WaitUntil([&] { return PathExists(folder + L"\\20230401_072926.jpg"); },
-                          RescanDelayMs + 8000));
+    ASSERT_TRUE(WaitUntil([] { return !EventTexts().empty(); }, RescanDelayMs + 8000));
     EXPECT_EQ(EventTexts(), Texts{L"Renamed " + folder + L"\\DSC.jpg to 20230401_072926.jpg"});
+    EXPECT_TRUE(PathExists(folder + L"\\20230401_072926.jpg"));
 }
 
 // Held for long, the picture costs a few scans and no line, and a stop while
