@@ -176,14 +176,21 @@ static void FollowLateCompanions(ScanState& scan)
 {
     if (scan.memory.renames.byOldBase.empty() || scan.listing.raws.empty())
         return;
+    // The listed pictures' base names, made only once a raw file needs them.
     std::unordered_set<std::wstring> pictureBases;
-    for (const ListedFile& picture : scan.listing.pictures)
-        pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+    bool basesMade = false;
 
     for (const ListedFile& raw : scan.listing.raws) {
         std::wstring oldBase = raw.name.substr(0, raw.extension);
         const std::wstring* newBase = RenamedTo(scan.memory.renames, oldBase);
-        if (!newBase || pictureBases.count(FoldedName(oldBase)))
+        if (!newBase)
+            continue;
+        if (!basesMade) {
+            for (const ListedFile& picture : scan.listing.pictures)
+                pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+            basesMade = true;
+        }
+        if (pictureBases.count(FoldedName(oldBase)))
             continue;
         CompanionMove move = MoveCompanion(CompanionPath(scan.folder + raw.name),
                                            CompanionPath(scan.folder + *newBase + L"."));
@@ -211,7 +218,7 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
         EndBusyScan(memory.busy);
         return;
     }
-    ForgetUnlistedPictures(memory.settled, listing);
+    BeginSettledScan(memory.settled);
 
     ScanState scan = {folder, listing, memory, GetTickCount64(),
                       std::vector<wchar_t>(length + TargetPathRoom)};
@@ -221,5 +228,6 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
             ScanPicture(scan, picture);
     }
     FollowLateCompanions(scan);
+    EndSettledScan(memory.settled);
     EndBusyScan(memory.busy);
 }

@@ -1,28 +1,29 @@
 #include "rename/settled_pictures.h"
 
-#include <unordered_set>
-
 #include "rename/target_name.h"
 
 // "YYYYMMDD_HHMMSS" with a four-digit year.
 constexpr size_t StampLength = 15;
 
-void ForgetUnlistedPictures(SettledPictures& settled, const FolderListing& listing)
+void BeginSettledScan(SettledPictures& settled)
 {
-    if (settled.byName.empty())
-        return;
-    std::unordered_set<std::wstring> listed;
-    listed.reserve(listing.pictures.size());
-    for (const ListedFile& picture : listing.pictures)
-        listed.insert(picture.name);
-    std::erase_if(settled.byName, [&](const auto& entry) { return !listed.count(entry.first); });
+    ++settled.scan;
 }
 
-bool IsSettled(const SettledPictures& settled, const ListedFile& picture,
+void EndSettledScan(SettledPictures& settled)
+{
+    std::erase_if(settled.byName,
+                  [&](const auto& entry) { return entry.second.scan != settled.scan; });
+}
+
+bool IsSettled(SettledPictures& settled, const ListedFile& picture,
                const std::wstring& folderPath)
 {
     auto found = settled.byName.find(picture.name);
-    if (found == settled.byName.end() || found->second.size != picture.size ||
+    if (found == settled.byName.end())
+        return false;
+    found->second.scan = settled.scan;
+    if (found->second.size != picture.size ||
         found->second.lastWrite != picture.lastWrite)
         return false;
     if (found->second.outcome != PictureOutcome::KeepsNumberedName)
@@ -39,7 +40,7 @@ void SettlePicture(SettledPictures& settled, const std::wstring& name, uint64_t 
 {
     if (settled.byName.size() >= MaxSettledPictures && !settled.byName.count(name))
         return;
-    settled.byName[name] = {size, lastWrite, outcome};
+    settled.byName[name] = {size, lastWrite, outcome, settled.scan};
 }
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name)

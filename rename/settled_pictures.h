@@ -24,26 +24,30 @@ struct SettledPicture {
     uint64_t size;
     uint64_t lastWrite;
     PictureOutcome outcome;
+    uint32_t scan;  // the last scan that listed it (or settled it)
 };
 
 // Bound: one entry per picture the folder holds, about 130 bytes each with a
 // camera-length name (the benchmark measures 100,000). Entries of pictures a
-// listing no longer shows are dropped at every scan. Past MaxSettledPictures
+// scan no longer lists are dropped when it ends. Past MaxSettledPictures
 // pictures are no longer remembered: they are read at every scan again, as if
 // there were no memory, and nothing is lost but time.
 constexpr size_t MaxSettledPictures = 250000;
 
 struct SettledPictures {
     std::unordered_map<std::wstring, SettledPicture> byName;
+    uint32_t scan = 0;
 };
 
-// Keeps only the pictures the listing shows.
-void ForgetUnlistedPictures(SettledPictures& settled, const FolderListing& listing);
+// Brackets one scan: pictures it neither listed nor settled are forgotten at
+// its end.
+void BeginSettledScan(SettledPictures& settled);
+void EndSettledScan(SettledPictures& settled);
 
 // True when the listed picture is remembered as settled and has not changed
-// since. A picture keeping a numbered name is settled only while plainPath,
-// its plain name, is taken.
-bool IsSettled(const SettledPictures& settled, const ListedFile& picture,
+// since; it is marked as listed either way. A picture keeping a numbered name
+// is settled only while its plain name is taken.
+bool IsSettled(SettledPictures& settled, const ListedFile& picture,
                const std::wstring& folderPath);
 
 void SettlePicture(SettledPictures& settled, const std::wstring& name, uint64_t size,

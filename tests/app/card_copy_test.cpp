@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <map>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -186,19 +185,6 @@ std::vector<std::string> PairProblems(const std::vector<CardPair>& pairs,
             problems.push_back("a file nobody copied: " + Narrow(name));
     }
     return problems;
-}
-
-// The log's lines without their time stamps.
-std::vector<std::string> LogTexts(const std::wstring& logPath)
-{
-    std::vector<std::string> texts;
-    std::istringstream lines(ReadFileText(logPath));
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        texts.push_back(line.size() >= 20 ? line.substr(20) : line);
-    }
-    return texts;
 }
 
 // Every line the copy may bring: the start's, the two "Renamed" lines of each

@@ -3,7 +3,10 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <sstream>
 #include <vector>
+
+#include "tests/support/scratch_folder.h"
 
 static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
 
@@ -113,4 +116,16 @@ void WriteFolders(const std::wstring& multiString)
 {
     RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, L"Folders", REG_MULTI_SZ, multiString.c_str(),
                     static_cast<DWORD>((multiString.size() + 1) * sizeof(wchar_t)));
+}
+
+std::vector<std::string> LogTexts(const std::wstring& logPath)
+{
+    std::vector<std::string> texts;
+    std::istringstream lines(ReadFileText(logPath));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        texts.push_back(line.size() >= 20 ? line.substr(20) : line);
+    }
+    return texts;
 }

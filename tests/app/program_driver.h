@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The program under test (LUMISTAMP_EXE, as this platform sees it).
 std::wstring ProgramPath();
@@ -22,6 +23,9 @@ RunningProgram StartProgram(const std::wstring& currentDirectory);
 // data folder: tests that have the real program write it run only there, and
 // skip elsewhere, never writing into a real user's folder.
 bool RunningUnderWine();
+
+// The log file's lines without their time stamps.
+std::vector<std::string> LogTexts(const std::wstring& logPath);
 
 // The program's log file as the program finds it: "Lumistamp\Lumistamp.Log"
 // under this user's local application data known folder.

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,18 +13,6 @@
 #include "tests/support/scratch_folder.h"
 
 namespace {
-
-std::vector<std::string> LogTexts(const std::wstring& logPath)
-{
-    std::vector<std::string> texts;
-    std::istringstream lines(ReadFileText(logPath));
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        texts.push_back(line.size() >= 20 ? line.substr(20) : line);
-    }
-    return texts;
-}
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
