@@ -16,12 +16,22 @@ wait_for() {
 }
 
 visible_tray() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -n 1; }
+# Sets X, Y, WIDTH and HEIGHT (the caller's, when it declares them local) to
+# the window's geometry; false when the window is gone meanwhile.
+window_geometry() {
+  local geometry
+  [ -n "$1" ] || return 1
+  geometry=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || return 1
+  eval "$(grep -E '^(X|Y|WIDTH|HEIGHT)=' <<<"$geometry")"
+  [ -n "${WIDTH:-}" ]
+}
+
 # The program's popup menu: its only visible window larger than a pixel.
 menu_window() {
   local window
   for window in $(xdotool search --onlyvisible --classname 'lumistamp.exe' 2>/dev/null); do
-    local WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
+    local X Y WIDTH HEIGHT
+    window_geometry "$window" || continue
     if ((WIDTH > 8 && HEIGHT > 8)); then echo "$window"; return 0; fi
   done
   return 1
@@ -34,8 +44,8 @@ has_no_tray() { [ -z "$(visible_tray)" ]; }
 # Waits for the tray and sets icon_x and icon_y to the middle of its first place.
 find_first_icon() {
   wait_for 30 has_tray || return 1
-  local X Y
-  eval "$(xdotool getwindowgeometry --shell "$(visible_tray)" | grep -E '^(X|Y)=')"
+  local X Y WIDTH HEIGHT
+  window_geometry "$(visible_tray)" || return 1
   icon_x=$((X + 10))
   icon_y=$((Y + 10))
 }
@@ -53,11 +63,18 @@ open_menu_on_first_icon() {
   return 1
 }
 
-# Clicks "Exit", the second and last item of the open menu.
+# Clicks "Exit", the second and last item of the open menu. A menu that closed
+# before the click (its window gone) is opened again, a few times at most.
 click_exit_in_menu() {
-  local X Y WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 4)) click 1
+  local attempt X Y WIDTH HEIGHT
+  for attempt in 1 2 3; do
+    if window_geometry "$(menu_window)"; then
+      xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 4)) click 1
+      return 0
+    fi
+    open_menu_on_first_icon || return 1
+  done
+  return 1
 }
 
 failures=0

@@ -38,7 +38,7 @@ wait_for 2 has_no_menu || { echo "FAILED: menu did not close"; exit 1; }
 # The right-button press opens it again; choose Exit, its second item.
 xdotool mousemove "$icon_x" "$icon_y" click 3
 wait_for 10 has_menu || { echo "FAILED: right click opened no menu"; exit 1; }
-click_exit_in_menu
+click_exit_in_menu || { echo "FAILED: the menu closed before Exit could be chosen"; exit 1; }
 
 expect_clean_exit
 finish "tray menu: all checks passed"

@@ -33,7 +33,7 @@ pid=$!
 
 find_first_icon || { echo "FAILED: no tray icon appeared (show state $state)"; exit 1; }
 open_menu_on_first_icon || { echo "FAILED: no menu opened on the tray icon"; exit 1; }
-click_exit_in_menu
+click_exit_in_menu || { echo "FAILED: the menu closed before Exit could be chosen"; exit 1; }
 
 expect_clean_exit
 finish "tray icon at a start with show state $state: all checks passed"
