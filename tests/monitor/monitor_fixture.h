@@ -52,8 +52,10 @@ inline std::wstring MarkerEvent(const std::wstring& folderWithBackslash)
            L"marker.jpg failed, File not renamed";
 }
 
-// How many scans of the folder the history shows.
-inline int ScansOf(const std::wstring& folderWithBackslash)
+// How many times the history reports the folder's marker: once per monitor
+// that read it, since a monitor reports a picture's outcome only at its first
+// scan. Count scans with MonitorScanCounts.
+inline int MarkerLinesOf(const std::wstring& folderWithBackslash)
 {
     std::vector<std::wstring> texts = EventTexts();
     return static_cast<int>(std::count(texts.begin(), texts.end(), MarkerEvent(folderWithBackslash)));

@@ -69,7 +69,7 @@ TEST_F(MonitorTest, StopWhileWaitingEndsEveryMonitorWithoutAScan)
     // Ended from their wait: no delay, no scan.
     EXPECT_LT(GetTickCount64() - before, ULONGLONG{RescanDelayMs});
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
-    EXPECT_EQ(ScansOf(folder + L"\\"), 2);
+    EXPECT_EQ(MonitorScanCounts::Of(folder + L"\\"), 2) << "the two first scans, none after the stop";
     for (HANDLE thread : MonitorThreads)
         EXPECT_EQ(thread, nullptr);
 }
@@ -108,8 +108,8 @@ TEST_F(MonitorTest, PathLengthsMissingFoldersAndRepeatedFolders)
 
     Start({fits, tooLong, missing, twice, twice});
     ASSERT_TRUE(WaitForMonitors(3));
-    EXPECT_EQ(ScansOf(fits + L"\\"), 1);
-    EXPECT_EQ(ScansOf(twice + L"\\"), 2);
+    EXPECT_EQ(MonitorScanCounts::Of(fits + L"\\"), 1);
+    EXPECT_EQ(MonitorScanCounts::Of(twice + L"\\"), 2);
 
     Texts events = EventTexts();
     auto at = std::find(events.begin(), events.end(),
@@ -137,7 +137,7 @@ TEST_F(MonitorTest, DriveRootIsScannedWithItsOwnBackslash)
     bool watched = WaitForMonitors(1);
     DeleteFileW((root + L"marker.jpg").c_str());
     ASSERT_TRUE(watched) << testing::PrintToString(EventTexts());
-    EXPECT_EQ(ScansOf(root), 1);
+    EXPECT_EQ(MonitorScanCounts::Of(root), 1);
 }
 
 // A hidden window standing in for the Statistics page: counts the refresh

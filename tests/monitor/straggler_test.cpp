@@ -43,7 +43,7 @@ TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone
     CloseHandle(oldMonitor);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(PathExists(held + L"\\20230401_072926.jpg")) << "the scan was finished";
-    EXPECT_EQ(ScansOf(held + L"\\"), 1) << "no scan after the stop";
+    EXPECT_EQ(MonitorScanCounts::Of(held + L"\\"), 1) << "no scan after the stop";
     EXPECT_EQ(Statistics.FoldersMonitored, 1) << "the new set's count is its own";
 
     std::vector<CapturedBox> boxes = TakeCapturedBoxes();

@@ -76,7 +76,7 @@ TEST_P(WatchedFolderMoved, ReportsThePathMissingAtTheRescanAndStillStops)
     std::map<std::wstring, uint64_t> before = FolderContents(moved);
 
     const std::wstring missing = L"Directory " + watched + L"\\, does not exist";
-    ASSERT_TRUE(WaitUntil([&] { return ScansOf(watched + L"\\") == 1 && EventTexts().size() == 2; },
+    ASSERT_TRUE(WaitUntil([&] { return MarkerLinesOf(watched + L"\\") == 1 && EventTexts().size() == 2; },
                           20000))
         << testing::PrintToString(EventTexts());
     StopAllMonitors(10000);

@@ -65,5 +65,5 @@ std::vector<std::wstring> LoggedTexts();
 // error box (caption "Lumistamp").
 std::vector<std::wstring> TakeBoxTexts();
 
-// The text with its one "%d" filled in.
+// The expected text with its one "%d" filled in with the code.
 std::wstring WithCode(const wchar_t* format, int code);

@@ -169,6 +169,9 @@ TEST_F(SettingsPageTest, OkStoresThePageLogsTheFoldersAndRestartsEveryMonitor)
     HANDLE oldMonitor = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), MonitorThreads[0], GetCurrentProcess(),
                                 &oldMonitor, SYNCHRONIZE, FALSE, 0));
+    ASSERT_TRUE(PollUntil([] { return Statistics.FoldersMonitored == 2; }, 20000));
+    // From here on only the new set's scans count.
+    MonitorScanCounts::Clear();
 
     Open();
     Click(Box(IDC_AUTOSTART));
@@ -198,9 +201,9 @@ TEST_F(SettingsPageTest, OkStoresThePageLogsTheFoldersAndRestartsEveryMonitor)
     EXPECT_EQ(WaitForSingleObject(oldMonitor, 0), WAIT_OBJECT_0);
     CloseHandle(oldMonitor);
     ASSERT_TRUE(PollUntil([] { return Statistics.FoldersMonitored == 2; }, 20000));
-    EXPECT_EQ(ScansOf(alpha + L"\\"), 1);
-    EXPECT_EQ(ScansOf(beta + L"\\"), 1);
-    EXPECT_EQ(ScansOf(gamma + L"\\"), 0);
+    EXPECT_EQ(MonitorScanCounts::Of(alpha + L"\\"), 1);
+    EXPECT_EQ(MonitorScanCounts::Of(beta + L"\\"), 1);
+    EXPECT_EQ(MonitorScanCounts::Of(gamma + L"\\"), 0);
     Texts logged = LoggedTexts();
     ASSERT_GE(logged.size(), 3u);
     EXPECT_EQ(Texts(logged.begin(), logged.begin() + 3), (Texts{QueryingFolders, alpha, beta}));
