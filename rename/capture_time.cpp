@@ -7,6 +7,8 @@
 #include "events/event_history.h"
 #include "rename/exif_file.h"
 #include "rename/exif_reader.h"
+#include "rename/in_use.h"
+#include "rename/long_path.h"
 #include "rename/modified_time.h"
 #include "rename/target_name.h"
 #include "settings/settings.h"
@@ -14,17 +16,20 @@
 static const wchar_t NoExifDate[] = L"No Exif information available for %s failed, File not renamed";
 static const wchar_t DateValueUnreadable[] = L"GetPropertyItem for %s failed, Error %d";
 static const wchar_t DateValueNotADate[] = L"Cannot retrieve date/time from %s";
+static const wchar_t CannotConvertFileTime[] =
+    L"Converting the modified date of %s failed, Error %d";
+static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
 
 // Asked for in this order; the first one present decides.
 static const uint16_t DateTags[] = {0x0132, 0x9003, 0x9004};
 
 // The date tag that decides, if any: Absent when the picture has none of them
-// (or cannot be read as a JPEG with EXIF at all). *busy tells a file refused
-// because another program has it open.
+// (or is not a JPEG with EXIF at all, or could not be read: *readError then
+// holds the system error).
 static ExifTagStatus FindDateValue(const wchar_t* path, std::vector<uint8_t>* block,
-                                   ExifValue* value, bool* busy)
+                                   ExifValue* value, unsigned long* readError)
 {
-    if (!ReadExifBlock(path, block, busy))
+    if (!ReadExifBlock(path, block, readError))
         return ExifTagStatus::Absent;
     for (uint16_t tag : DateTags) {
         ExifTagStatus status = FindExifTag(block->data(), block->size(), tag, value);
@@ -34,23 +39,44 @@ static ExifTagStatus FindDateValue(const wchar_t* path, std::vector<uint8_t>* bl
     return ExifTagStatus::Absent;
 }
 
-CaptureTimeRead FindCaptureTime(const wchar_t* path, CaptureTime* time)
+static bool KeepsLocalTimes(FolderVolume& volume)
+{
+    if (volume.keepsLocalTimes < 0)
+        volume.keepsLocalTimes = KeepsLocalFileTimes(FileSystemOf(volume.folderPath).c_str());
+    return volume.keepsLocalTimes != 0;
+}
+
+// A picture that was read and holds no date: named after its last write with
+// the option on, reported without.
+static CaptureTimeRead UndatedPicture(const wchar_t* path, uint64_t lastWrite,
+                                      FolderVolume& volume, CaptureTime* time)
+{
+    if (Settings.FileModifiedDate.load() == 0) {
+        LogEventFormat(NoExifDate, path);
+        return CaptureTimeRead::NoDate;
+    }
+    if (!LocalTimeOfFileTime(lastWrite, KeepsLocalTimes(volume), time)) {
+        LogEventFormat(CannotConvertFileTime, path, static_cast<int>(GetLastError()));
+        return CaptureTimeRead::FileTimeUnread;
+    }
+    return CaptureTimeRead::Found;
+}
+
+CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
+                                CaptureTime* time, unsigned long* readError)
 {
     std::vector<uint8_t> block;
     ExifValue value;
-    bool busy = false;
+    *readError = 0;
 
-    switch (FindDateValue(path, &block, &value, &busy)) {
+    switch (FindDateValue(path, &block, &value, readError)) {
     case ExifTagStatus::Absent:
-        if (busy)
-            return CaptureTimeRead::Busy;
-        if (Settings.FileModifiedDate.load() == 0) {
-            LogEventFormat(NoExifDate, path);
-            return CaptureTimeRead::NoDate;
-        }
-        if (!ReadModifiedTime(path, time, &busy))
-            return busy ? CaptureTimeRead::Busy : CaptureTimeRead::FileTimeUnread;
-        return CaptureTimeRead::Found;
+        // Unread is not undated: a picture that could not be read may well
+        // carry a date, so it is neither reported as without one nor named
+        // after its file time.
+        if (*readError != 0)
+            return IsInUseError(*readError) ? CaptureTimeRead::Busy : CaptureTimeRead::ReadFailed;
+        return UndatedPicture(path, lastWrite, volume, time);
 
     case ExifTagStatus::Unreadable:
         // The entry names a value beyond the end of its block.
@@ -77,8 +103,20 @@ CaptureTimeRead FindCaptureTime(const wchar_t* path, CaptureTime* time)
 bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
                      size_t newPathSize, const wchar_t* extension, CaptureTime* untestedTime)
 {
+    // Outside a scan there is no listing: the last-write time is looked up as
+    // a listing would give it, without opening the file. Should that fail, so
+    // does the read that follows, and that is what is reported.
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+    GetFileAttributesExW(LongPath(oldPath).c_str(), GetFileExInfoStandard, &attributes);
+    uint64_t lastWrite = (static_cast<uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+                         attributes.ftLastWriteTime.dwLowDateTime;
+    FolderVolume volume = {folderPath};
     CaptureTime time = {};
-    if (FindCaptureTime(oldPath, &time) != CaptureTimeRead::Found)
+    unsigned long readError = 0;
+    CaptureTimeRead read = FindCaptureTime(oldPath, lastWrite, volume, &time, &readError);
+    if (read == CaptureTimeRead::Busy || read == CaptureTimeRead::ReadFailed)
+        LogEventFormat(CannotRead, static_cast<int>(readError), oldPath);
+    if (read != CaptureTimeRead::Found)
         return false;
     ComposeTargetName(folderPath, oldPath, newPath, newPathSize, extension, time,
                       untestedTime == nullptr);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Calendar fields in the order of SYSTEMTIME (day of week and milliseconds
 // left out). Values from EXIF are taken as they are, without a range check.
@@ -19,23 +20,36 @@ struct CaptureTime {
 enum class CaptureTimeRead {
     Found,
     Busy,            // another program has the file open (for writing): try later
+    ReadFailed,      // the file could not be opened or read: try later
     NoDate,          // none of the date properties, the fallback off
     DateUnreadable,  // the deciding property lies outside its block
     DateNotADate,    // the deciding property is not six numbers
-    FileTimeUnread,  // the fallback could not read the file's time
+    FileTimeUnread,  // the fallback could not convert the file's time
 };
 
-// Reads the capture time of the picture at path into *time. Every outcome but
-// Found and Busy has been logged; a busy picture is merely waited for.
-CaptureTimeRead FindCaptureTime(const wchar_t* path, CaptureTime* time);
+// What naming a picture after its file time needs to know of its folder's
+// volume, asked once per scan and only when a picture needs it.
+struct FolderVolume {
+    std::wstring folderPath;
+    int keepsLocalTimes = -1;  // -1: not asked yet
+};
+
+// Reads the capture time of the picture at path into *time; lastWrite is its
+// last-write time as listed (a FILETIME in UTC), for the fallback. Every
+// outcome but Found, Busy and ReadFailed has been logged; a busy picture is
+// merely waited for, and for one that could not be read *readError tells the
+// system error, for the caller to report.
+CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
+                                CaptureTime* time, unsigned long* readError);
 
 // Finds the picture's capture time (the first of the EXIF dates 0x0132,
 // 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write
 // time in local time) and writes its target path into newPath, which holds
 // newPathSize characters. False when the picture is not to be renamed; the
-// reason has been logged then. Given untestedTime, the plain target name is
-// written untested (see ComposeTargetName) and the time is given back there,
-// for the caller to compose the numbered name should its rename be refused.
+// reason has been logged then (a file that cannot be read included). Given
+// untestedTime, the plain target name is written untested (see
+// ComposeTargetName) and the time is given back there, for the caller to
+// compose the numbered name should its rename be refused.
 bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
                      size_t newPathSize, const wchar_t* extension,
                      CaptureTime* untestedTime = nullptr);

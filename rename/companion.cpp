@@ -1,9 +1,8 @@
 #include "rename/companion.h"
 
-#include <windows.h>
-
 #include "events/event_history.h"
 #include "rename/in_use.h"
+#include "rename/long_path.h"
 #include "settings/statistics.h"
 
 static const wchar_t Renamed[] = L"Renamed %s to %s";
@@ -19,7 +18,7 @@ bool IsHeldOpen(const std::wstring& path)
 {
     // Asking for delete access, as a rename does, while sharing everything:
     // only a holder that does not share delete refuses it.
-    HANDLE file = CreateFileW(path.c_str(), DELETE,
+    HANDLE file = CreateFileW(LongPath(path).c_str(), DELETE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -28,10 +27,11 @@ bool IsHeldOpen(const std::wstring& path)
     return false;
 }
 
-CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& newPath)
+CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& reportedOldPath,
+                            const std::wstring& newPath)
 {
-    if (MoveFileW(oldPath.c_str(), newPath.c_str())) {
-        LogEventFormat(Renamed, oldPath.c_str(), newPath.c_str());
+    if (MoveFileW(LongPath(oldPath).c_str(), LongPath(newPath).c_str())) {
+        LogEventFormat(Renamed, reportedOldPath.c_str(), newPath.c_str());
         ++Statistics.PicturesRenamed;
         return CompanionMove::Moved;
     }
@@ -41,6 +41,17 @@ CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& new
     // Deleted since the folder was listed: as if it had never been there.
     if (error == ERROR_FILE_NOT_FOUND)
         return CompanionMove::Gone;
-    LogEventFormat(RenameFailed, static_cast<int>(error), oldPath.c_str(), newPath.c_str());
+    if (IsPassingRefusal(error)) {
+        SetLastError(error);
+        return CompanionMove::Refused;
+    }
+    ReportCompanionRefused(error, reportedOldPath, newPath);
     return CompanionMove::Failed;
+}
+
+void ReportCompanionRefused(DWORD error, const std::wstring& reportedOldPath,
+                            const std::wstring& newPath)
+{
+    LogEventFormat(RenameFailed, static_cast<int>(error), reportedOldPath.c_str(),
+                   newPath.c_str());
 }

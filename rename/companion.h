@@ -2,6 +2,8 @@
 // extension ".NEF".
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // The path with the text from its last dot on replaced by ".NEF"; empty when
@@ -13,11 +15,20 @@ std::wstring CompanionPath(const std::wstring& path);
 bool IsHeldOpen(const std::wstring& path);
 
 enum class CompanionMove {
-    Moved,   // renamed, logged and counted
-    Busy,    // another program has it open: nothing logged, try again later
-    Gone,    // no longer there: nothing to do, nothing logged
-    Failed,  // refused for another reason (its name taken, access denied): logged
+    Moved,    // renamed, logged and counted
+    Busy,     // another program has it open: nothing logged, try again later
+    Refused,  // refused for a reason that usually passes (see IsPassingRefusal):
+              // nothing logged, the caller reports it once and tries again later
+    Gone,     // no longer there: nothing to do, nothing logged
+    Failed,   // refused for another reason (its name taken): logged
 };
 
-// Renames a companion; both paths are logged in full.
-CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& newPath);
+// Renames a companion from the name it is listed under (oldPath) to newPath.
+// Its lines quote the old path in the ".NEF" form, reportedOldPath, and the
+// new one, both in full. After Refused, GetLastError() tells the reason.
+CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& reportedOldPath,
+                            const std::wstring& newPath);
+
+// Reports a refused companion move: "Error %d renaming %s to %s".
+void ReportCompanionRefused(DWORD error, const std::wstring& reportedOldPath,
+                            const std::wstring& newPath);

@@ -63,7 +63,7 @@ bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* bl
 
 #include <windows.h>
 
-#include "rename/in_use.h"
+#include "rename/long_path.h"
 
 namespace {
 
@@ -101,29 +101,31 @@ size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
 
 }  // namespace
 
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, bool* busy)
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure)
 {
     block->clear();
-    if (busy)
-        *busy = false;
+    if (failure)
+        *failure = 0;
     // The file is held for a moment only. Not sharing write refuses the open
     // while a writer (a copy under way) holds the file; sharing delete means a
     // program renaming or deleting the picture meanwhile is not refused.
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        if (busy)
-            *busy = IsInUseError(error);
+        if (failure)
+            *failure = error;
         SetLastError(error);
         return false;
     }
     FileSource source = {file, 0, 0};
     bool found = ReadExifBlockFrom(ReadFileAt, &source, block);
     CloseHandle(file);
-    // A locked range makes the header unreadable for now, not absent.
-    if (!found && busy && IsInUseError(source.readError))
-        *busy = true;
+    // A failed read (a locked range, a bad sector, a dropped share) leaves the
+    // header unread, not absent.
+    if (!found && failure)
+        *failure = source.readError;
     return found;
 }
 

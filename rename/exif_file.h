@@ -19,11 +19,12 @@ constexpr size_t ExifMaxExtent = 1024 * 1024;
 // and delete access but not write: a file another program has open for
 // writing is refused with a sharing violation, so a header still being
 // written is never read. True: *block holds the block's bytes, TIFF header
-// onward. False when the file cannot be opened (GetLastError() then tells
-// why), is not a JPEG or has no Exif block within the limits above; *block is
-// then empty. Given busy, it is set when the file was refused because another
-// program has it open (sharing or lock violation, at the open or a read).
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, bool* busy = nullptr);
+// onward. False when the file cannot be opened or read, is not a JPEG or has
+// no Exif block within the limits above; *block is then empty. Given failure,
+// it tells the two apart: 0 when the file was read (and holds no block), else
+// the system error of the open or read that failed (a sharing or lock
+// violation when another program has the file open).
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure = nullptr);
 
 // The same over any byte source: readAt reads count bytes at offset into dest
 // and returns how many it read, fewer only at the end of the data. Portable, so

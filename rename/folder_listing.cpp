@@ -5,6 +5,7 @@
 
 #include "events/event_history.h"
 #include "rename/ascii_text.h"
+#include "rename/long_path.h"
 
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] = L"FindFirstFile for %s returns %d, Directory is not monitored";
@@ -32,7 +33,8 @@ static void AddEntry(const WIN32_FIND_DATAW& entry, FolderListing* listing)
     ListedFile file = {entry.cFileName, static_cast<size_t>(extension - entry.cFileName),
                        (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow,
                        (static_cast<uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
-                           entry.ftLastWriteTime.dwLowDateTime};
+                           entry.ftLastWriteTime.dwLowDateTime,
+                       entry.dwFileAttributes};
     if (picture) {
         listing->pictures.push_back(std::move(file));
     } else {
@@ -44,7 +46,7 @@ static void AddEntry(const WIN32_FIND_DATAW& entry, FolderListing* listing)
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folderPath + L"*").c_str(), &entry);
+    HANDLE search = FindFirstFileW(LongPath(folderPath + L"*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         // An empty volume root lists no entry at all, not even "." and "..".

@@ -1,5 +1,5 @@
 // One listing of a watched folder: its pictures and raw files, with what the
-// listing tells of each for free (size and last-write time), taken once at the
+// listing tells of each for free (size, last-write time, attributes), taken once at the
 // start of a scan so that companions are known before any picture is renamed.
 #pragma once
 
@@ -13,6 +13,7 @@ struct ListedFile {
     size_t extension;       // where the extension starts in name
     uint64_t size;
     uint64_t lastWrite;     // FILETIME as one number
+    uint32_t attributes;    // FILE_ATTRIBUTE_* as listed
 };
 
 struct FolderListing {

@@ -10,15 +10,20 @@
 #include "events/event_history.h"
 #include "rename/ascii_text.h"
 #include "rename/capture_time.h"
+#include "rename/cloud_files.h"
 #include "rename/companion.h"
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
 #include "rename/in_use.h"
+#include "rename/long_path.h"
 #include "rename/target_name.h"
 #include "settings/statistics.h"
 
 static const wchar_t Renamed[] = L"Renamed %s to %s";
 static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
+static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
+static const wchar_t LeftOnline[] =
+    L"%s is online-only and was not downloaded, File not renamed";
 
 // Room for any file name (at most 259 characters) twice over in a target path.
 constexpr size_t TargetPathRoom = 520;
@@ -28,9 +33,18 @@ struct ScanState {
     const std::wstring& folder;
     const FolderListing& listing;
     FolderMemory& memory;
-    ULONGLONG now;
+    FolderVolume volume;
     std::vector<wchar_t> newPath;
 };
+
+// Notes a file to try again on the busy schedule, counted from now: a scan of
+// a big folder may take longer than a retry interval. True the first time the
+// error is met for it while it lasts, when it is to be reported.
+static bool WaitForRetry(ScanState& scan, const std::wstring& name, DWORD error = 0)
+{
+    NoteBusy(scan.memory.busy, name, GetTickCount64());
+    return error != 0 && FirstReportOf(scan.memory.busy, name, error);
+}
 
 // Renames the picture to its target. The rename itself tests whether the plain
 // name is free, since MoveFileW never replaces a file: under Wine a lookup of a
@@ -42,7 +56,8 @@ static bool MoveToTarget(const std::wstring& folderPath, const std::wstring& old
                          std::vector<wchar_t>& newPath, const wchar_t* extension,
                          const CaptureTime& time)
 {
-    if (MoveFileW(oldPath.c_str(), newPath.data()))
+    std::wstring from = LongPath(oldPath);
+    if (MoveFileW(from.c_str(), LongPath(newPath.data()).c_str()))
         return true;
     DWORD error = GetLastError();
     if (FileExists(newPath.data())) {
@@ -50,7 +65,7 @@ static bool MoveToTarget(const std::wstring& folderPath, const std::wstring& old
         ComposeTargetName(folderPath.c_str(), oldPath.c_str(), newPath.data(), newPath.size(),
                           extension, time);
         if (!AsciiEqualNoCase(oldPath.c_str(), newPath.data()))
-            return MoveFileW(oldPath.c_str(), newPath.data()) != FALSE;
+            return MoveFileW(from.c_str(), LongPath(newPath.data()).c_str()) != FALSE;
         // A picture named by its stamp keeps its name while the plain one is
         // taken; the refusal stands.
         StringCchCopyW(newPath.data(), newPath.size(), plain.c_str());
@@ -84,6 +99,24 @@ static void Settle(ScanState& scan, const std::wstring& name, const ListedFile& 
     SettlePicture(scan.memory.settled, name, picture.size, picture.lastWrite, outcome);
 }
 
+// Moves a listed raw file, by the name it is listed under, to its picture's new
+// base name. Busy or refused, it waits on the busy schedule (a refusal is
+// reported once while it lasts); false then, and when it is gone.
+static CompanionMove MoveListedCompanion(ScanState& scan, const ListedFile& raw,
+                                         const std::wstring& reportedOldPath,
+                                         const std::wstring& newPath)
+{
+    CompanionMove move = MoveCompanion(scan.folder + raw.name, reportedOldPath, newPath);
+    if (move == CompanionMove::Busy) {
+        WaitForRetry(scan, raw.name);
+    } else if (move == CompanionMove::Refused) {
+        DWORD error = GetLastError();
+        if (WaitForRetry(scan, raw.name, error))
+            ReportCompanionRefused(error, reportedOldPath, newPath);
+    }
+    return move;
+}
+
 // The picture's raw file follows it, or waits and follows later.
 static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
                                const ListedFile* companion, const std::wstring& oldPath,
@@ -96,11 +129,12 @@ static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
         RememberRename(scan.memory.renames, oldBase, newBase);
         return;
     }
-    switch (MoveCompanion(CompanionPath(oldPath), CompanionPath(newPath))) {
+    switch (MoveListedCompanion(scan, *companion, CompanionPath(oldPath), CompanionPath(newPath))) {
     case CompanionMove::Busy:
-        // Taken by another program since it was looked at: it follows later.
+    case CompanionMove::Refused:
+        // Taken by another program since it was looked at, or refused for
+        // now: it follows later.
         RememberRename(scan.memory.renames, oldBase, newBase);
-        NoteBusy(scan.memory.busy, companion->name, scan.now);
         break;
     case CompanionMove::Gone:
         RememberRename(scan.memory.renames, oldBase, newBase);
@@ -111,17 +145,50 @@ static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
     }
 }
 
+// "YYYYMMDD_HHMMSS" followed by the extension or a collision number.
+static bool HasStampName(const std::wstring& name)
+{
+    if (name.size() < 16 || (name[15] != L'.' && name[15] != L' '))
+        return false;
+    for (size_t i = 0; i < 15; ++i)
+        if (i == 8 ? name[i] != L'_' : (name[i] < L'0' || name[i] > L'9'))
+            return false;
+    return true;
+}
+
+// A cloud provider's online-only picture is left where it is, unread: reading
+// it would download it. One line tells of it, unless its name already is a
+// stamp (an archive that was named before it went online-only).
+static void LeaveOnlineOnly(ScanState& scan, const ListedFile& picture, const std::wstring& path)
+{
+    Settle(scan, picture.name, picture, PictureOutcome::OnlineOnly);
+    if (!HasStampName(picture.name))
+        LogEventFormat(LeftOnline, path.c_str());
+}
+
 static void ScanPicture(ScanState& scan, const ListedFile& picture)
 {
     std::wstring oldPath = scan.folder + picture.name;
     const wchar_t* extension = picture.name.c_str() + picture.extension;
     unsigned failedTests = FailedExistenceTests();
+    if (IsOnlineOnly(picture.attributes)) {
+        LeaveOnlineOnly(scan, picture, oldPath);
+        return;
+    }
 
     CaptureTime time = {};
-    CaptureTimeRead read = FindCaptureTime(oldPath.c_str(), &time);
+    unsigned long readError = 0;
+    CaptureTimeRead read =
+        FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time, &readError);
     if (read == CaptureTimeRead::Busy) {
         // Still being written (or held): waited for, neither read nor named.
-        NoteBusy(scan.memory.busy, picture.name, scan.now);
+        WaitForRetry(scan, picture.name);
+        return;
+    }
+    if (read == CaptureTimeRead::ReadFailed) {
+        // A bad sector, a dropped network share: tried again, reported once.
+        if (WaitForRetry(scan, picture.name, readError))
+            LogEventFormat(CannotRead, static_cast<int>(readError), oldPath.c_str());
         return;
     }
     if (read != CaptureTimeRead::Found) {
@@ -141,18 +208,21 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
 
     // A picture and its raw file move together: while another program holds
     // the raw file, the picture waits too.
+    // An online-only raw file is not opened to ask: the move will tell.
     const ListedFile* companion = ListedCompanion(scan.listing, picture);
-    if (companion && IsHeldOpen(scan.folder + companion->name)) {
-        NoteBusy(scan.memory.busy, picture.name, scan.now);
+    if (companion && !IsOnlineOnly(companion->attributes) &&
+        IsHeldOpen(scan.folder + companion->name)) {
+        WaitForRetry(scan, picture.name);
         return;
     }
 
     if (!MoveToTarget(scan.folder, oldPath, newPath, extension, time)) {
         DWORD error = GetLastError();
-        if (IsInUseError(error)) {
-            // Retried on the busy schedule; reported once while it lasts.
-            NoteBusy(scan.memory.busy, picture.name, scan.now);
-            if (!FirstReportOf(scan.memory.busy, picture.name, error))
+        if (IsInUseError(error) || IsPassingRefusal(error)) {
+            // Held, or refused for now (Controlled folder access, an
+            // antivirus, a cloud provider): retried on the busy schedule,
+            // reported once while it lasts.
+            if (!WaitForRetry(scan, picture.name, error))
                 return;
         } else if (FailedExistenceTests() != failedTests) {
             Settle(scan, picture.name, picture, PictureOutcome::TargetUntested);
@@ -192,11 +262,10 @@ static void FollowLateCompanions(ScanState& scan)
         }
         if (pictureBases.count(FoldedName(oldBase)))
             continue;
-        CompanionMove move = MoveCompanion(CompanionPath(scan.folder + raw.name),
-                                           CompanionPath(scan.folder + *newBase + L"."));
-        if (move == CompanionMove::Busy)
-            NoteBusy(scan.memory.busy, raw.name, scan.now);
-        else
+        CompanionMove move =
+            MoveListedCompanion(scan, raw, CompanionPath(scan.folder + raw.name),
+                                CompanionPath(scan.folder + *newBase + L"."));
+        if (move != CompanionMove::Busy && move != CompanionMove::Refused)
             ForgetRename(scan.memory.renames, oldBase);
     }
 }
@@ -213,15 +282,21 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
     FolderListing listing;
     // A folder that cannot be listed has nothing to retry: its monitor waits
     // for the next change.
-    BeginBusyScan(memory.busy);
     if (!ListFolder(folder, &listing)) {
+        BeginBusyScan(memory.busy);
         EndBusyScan(memory.busy);
         return;
     }
+    ScanListing(folder, listing, memory);
+}
+
+void ScanListing(const std::wstring& folder, const FolderListing& listing, FolderMemory& memory)
+{
+    BeginBusyScan(memory.busy);
     BeginSettledScan(memory.settled);
 
-    ScanState scan = {folder, listing, memory, GetTickCount64(),
-                      std::vector<wchar_t>(length + TargetPathRoom)};
+    ScanState scan = {folder, listing, memory, FolderVolume{folder},
+                      std::vector<wchar_t>(folder.size() + TargetPathRoom)};
     for (const ListedFile& picture : listing.pictures) {
         ++Statistics.PicturesProcessed;
         if (!IsSettled(memory.settled, picture, folder))

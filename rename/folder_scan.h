@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+struct FolderListing;
 struct FolderMemory;
 
 // folderPath ends in a backslash; length is its length in characters. Every
@@ -14,3 +16,7 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length);
 // next: settled pictures are not read again, a raw file landing after its
 // picture was renamed follows it, and busy files are noted for retries.
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory);
+
+// The part of a scan after the listing: the listed pictures worked through.
+void ScanListing(const std::wstring& folderPath, const FolderListing& listing,
+                 FolderMemory& memory);

@@ -2,48 +2,49 @@
 
 #include <windows.h>
 
-#include "events/event_history.h"
-#include "rename/in_use.h"
+#include <vector>
 
-static const wchar_t CannotOpenFile[] = L"Opening file %s to read modified date failed, Error %d";
-static const wchar_t CannotReadFileTime[] = L"GetFileTime for %s failed, error %d";
-static const wchar_t CannotConvertFileTime[] =
-    L"Converting the modified date of %s failed, Error %d";
+#include "rename/ascii_text.h"
+#include "rename/long_path.h"
 
-bool ReadModifiedTime(const wchar_t* path, CaptureTime* time, bool* busy)
+bool KeepsLocalFileTimes(const wchar_t* fileSystemName)
 {
-    if (busy)
-        *busy = false;
-    // Sharing reads only: a file still being written elsewhere is left for a
-    // later scan rather than named after a time that is about to change.
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (busy && IsInUseError(error)) {
-            *busy = true;
-            return false;
-        }
-        LogEventFormat(CannotOpenFile, path, static_cast<int>(error));
-        return false;
+    static const wchar_t* const localTimeSystems[] = {L"FAT", L"FAT12", L"FAT16", L"FAT32"};
+    for (const wchar_t* name : localTimeSystems)
+        if (AsciiEqualNoCase(fileSystemName, name))
+            return true;
+    return false;
+}
+
+std::wstring FileSystemOf(const std::wstring& folderPath)
+{
+    std::wstring folder = LongPath(folderPath);
+    std::vector<wchar_t> root(folder.size() + 2);
+    if (!GetVolumePathNameW(folder.c_str(), root.data(), static_cast<DWORD>(root.size())))
+        return std::wstring();
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(root.data(), nullptr, 0, nullptr, nullptr, nullptr, name,
+                               ARRAYSIZE(name)))
+        return std::wstring();
+    return name;
+}
+
+bool LocalTimeOfFileTime(uint64_t lastWrite, bool localTimesVolume, CaptureTime* time)
+{
+    FILETIME utc = {static_cast<DWORD>(lastWrite), static_cast<DWORD>(lastWrite >> 32)};
+    SYSTEMTIME local;
+    bool converted;
+    if (localTimesVolume) {
+        FILETIME localFileTime;
+        converted = FileTimeToLocalFileTime(&utc, &localFileTime) &&
+                    FileTimeToSystemTime(&localFileTime, &local);
+    } else {
+        SYSTEMTIME utcFields;
+        converted = FileTimeToSystemTime(&utc, &utcFields) &&
+                    SystemTimeToTzSpecificLocalTime(nullptr, &utcFields, &local);
     }
-
-    FILETIME lastWrite;
-    if (!GetFileTime(file, nullptr, nullptr, &lastWrite)) {
-        LogEventFormat(CannotReadFileTime, path, static_cast<int>(GetLastError()));
-        CloseHandle(file);
-        return false;
-    }
-
-    SYSTEMTIME utc, local;
-    bool converted = FileTimeToSystemTime(&lastWrite, &utc) &&
-                     SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-    if (!converted)
-        LogEventFormat(CannotConvertFileTime, path, static_cast<int>(GetLastError()));
-    CloseHandle(file);
     if (!converted)
         return false;
-
     *time = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
     return true;
 }

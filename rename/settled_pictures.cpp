@@ -1,5 +1,6 @@
 #include "rename/settled_pictures.h"
 
+#include "rename/cloud_files.h"
 #include "rename/target_name.h"
 
 // "YYYYMMDD_HHMMSS" with a four-digit year.
@@ -23,6 +24,8 @@ bool IsSettled(SettledPictures& settled, const ListedFile& picture,
     if (found == settled.byName.end())
         return false;
     found->second.scan = settled.scan;
+    if (found->second.outcome == PictureOutcome::OnlineOnly)
+        return IsOnlineOnly(picture.attributes);
     if (found->second.size != picture.size ||
         found->second.lastWrite != picture.lastWrite)
         return false;

@@ -18,6 +18,7 @@ enum class PictureOutcome : uint8_t {
     DateNotADate,      // the date property is not six numbers
     FileTimeUnread,    // the fallback could not read the file's time
     TargetUntested,    // the existence test of its target name failed
+    OnlineOnly,        // a cloud provider's placeholder, left unread
 };
 
 struct SettledPicture {
@@ -46,7 +47,8 @@ void EndSettledScan(SettledPictures& settled);
 
 // True when the listed picture is remembered as settled and has not changed
 // since; it is marked as listed either way. A picture keeping a numbered name
-// is settled only while its plain name is taken.
+// is settled only while its plain name is taken; an online-only one while it
+// is still online-only (made local, it keeps its size and time).
 bool IsSettled(SettledPictures& settled, const ListedFile& picture,
                const std::wstring& folderPath);
 

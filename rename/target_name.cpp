@@ -5,6 +5,7 @@
 
 #include "events/event_history.h"
 #include "rename/ascii_text.h"
+#include "rename/long_path.h"
 
 static const wchar_t PlainTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d%s";
 static const wchar_t NumberedTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d (%03d)%s";
@@ -78,13 +79,14 @@ bool FileExists(const wchar_t* path)
     // The attribute query answers in one step where the name exists (or plainly
     // does not); any other failure goes to the directory search, whose answer
     // and error code decide as before.
-    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+    std::wstring longPath = LongPath(path);
+    if (GetFileAttributesW(longPath.c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     if (GetLastError() == ERROR_FILE_NOT_FOUND)
         return false;
 
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(path, &entry);
+    HANDLE search = FindFirstFileW(longPath.c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         FindClose(search);
         return true;

@@ -87,8 +87,13 @@ static void LoadFolders(HKEY key)
     }
 
     // Spare nulls after the reported bytes: a list stored without its closing
-    // nulls (or with an odd byte count) still ends inside the buffer.
+    // nulls (or with an odd byte count) still ends inside the buffer. The read
+    // is told the buffer's whole size: RegGetValueW adds the closing nulls a
+    // stored list lacks, and the size it reported first does not count them,
+    // so given only that size it fails with ERROR_MORE_DATA (Windows; Wine
+    // counts them in the size it reports).
     std::vector<wchar_t> list(size / sizeof(wchar_t) + 3, L'\0');
+    size = static_cast<DWORD>(list.size() * sizeof(wchar_t));
     status = RegGetValueW(key, nullptr, FoldersValue, RRF_RT_REG_MULTI_SZ, nullptr, list.data(),
                           &size);
     if (status != ERROR_SUCCESS)

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "events/event_history.h"
+#include "rename/folder_memory.h"
 #include "rename/folder_scan.h"
 #include "settings/settings.h"
 #include "tests/reliability/folder_contents.h"
@@ -77,14 +78,18 @@ protected:
     }
 
     // Starts the scan on a thread of its own and waits until it is held in the
-    // box of its first event, which must be the rename of P.
-    void ScanUntilHeld()
+    // box of its first event, which must be the rename of P. Given a memory,
+    // the scan is a monitor's that keeps it.
+    void ScanUntilHeld(FolderMemory* memory = nullptr)
     {
         HoldMessageBoxes();
         Settings.LogFile = 1;
-        scanner = std::thread([this] {
+        scanner = std::thread([this, memory] {
             std::wstring path = folder.PathWithBackslash();
-            ScanFolder(path.c_str(), static_cast<uint32_t>(path.size()));
+            if (memory)
+                ScanFolder(path.c_str(), static_cast<uint32_t>(path.size()), *memory);
+            else
+                ScanFolder(path.c_str(), static_cast<uint32_t>(path.size()));
         });
         ASSERT_TRUE(WaitForCapturedBoxes(1, 20000)) << "the scan never showed the box";
         Texts held = Events();
@@ -208,15 +213,16 @@ TEST_F(HeldScan, ListedPictureDeletedIsReportedAndItsCompanionLeft)
 
     EXPECT_EQ(FinishScan(),
               (Texts{L"Renamed " + Path(p.base + L".NEF") + L" to " + Path(p.stamp + L".NEF"),
-                     L"No Exif information available for " + Path(q.base + L".jpg") +
-                         L" failed, File not renamed"}));
+                     L"Error 2 reading " + Path(q.base + L".jpg") + L", File not renamed"}));
     Contents expected = {{p.stamp + L".jpg", before[p.base + L".jpg"]},
                          {p.stamp + L".NEF", before[p.base + L".NEF"]},
                          {q.base + L".NEF", before[q.base + L".NEF"]}};
     EXPECT_EQ(FolderContents(folder.Path()), expected);
 }
 
-TEST_F(HeldScan, ListedPictureDeletedWithTheFallbackOnIsReportedUnopened)
+// Unread is not undated: with the fallback on it is not named after a file
+// time either.
+TEST_F(HeldScan, ListedPictureDeletedWithTheFallbackOnIsReportedUnread)
 {
     Settings.FileModifiedDate = 1;
     ScanUntilHeld();
@@ -225,9 +231,34 @@ TEST_F(HeldScan, ListedPictureDeletedWithTheFallbackOnIsReportedUnopened)
 
     EXPECT_EQ(FinishScan(),
               (Texts{L"Renamed " + Path(p.base + L".NEF") + L" to " + Path(p.stamp + L".NEF"),
-                     L"Opening file " + Path(q.base + L".jpg") +
-                         L" to read modified date failed, Error 2"}));
+                     L"Error 2 reading " + Path(q.base + L".jpg") + L", File not renamed"}));
     EXPECT_EQ(FolderContents(folder.Path()).size(), 3u);
+}
+
+// Q is found busy only after the scan was held longer than the first retry
+// interval: its retry falls that interval after it was found busy, not after
+// the scan began (which would make every wait after a long scan 0, and the
+// scans run back to back).
+TEST_F(HeldScan, BusyRetryCountsFromWhenTheFileWasFoundBusy)
+{
+    FolderMemory memory;
+    ScanUntilHeld(&memory);
+    ASSERT_FALSE(HasFatalFailure());
+    HANDLE writer = CreateFileW(Path(q.base + L".jpg").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    // The hold lasts past the first retry interval of 2 s.
+    for (ULONGLONG until = GetTickCount64() + 3000; GetTickCount64() < until;)
+        Sleep(50);
+
+    Texts events = FinishScan();
+    DWORD wait = NextRetryWaitMs(memory.busy, GetTickCount64());
+    CloseHandle(writer);
+    EXPECT_EQ(events,
+              Texts{L"Renamed " + Path(p.base + L".NEF") + L" to " + Path(p.stamp + L".NEF")})
+        << "Q, being written, is waited for without a line";
+    EXPECT_GT(wait, 1000u) << "the retry is due about 2 s after Q was found busy";
+    EXPECT_LE(wait, 2000u);
 }
 
 // Replaced before it was read: the new content is what is read and named.

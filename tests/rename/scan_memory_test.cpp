@@ -3,6 +3,7 @@
 // and settled pictures that later scans pass over.
 #include "tests/rename/scan_fixture.h"
 
+#include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
 
 namespace {
@@ -165,6 +166,44 @@ TEST_F(ScanMemoryTest, BusyPicturesAreWaitedForAndReportedOnce)
     EXPECT_EQ(ScanRemembering(),
               Texts{L"Renamed " + Path(L"written.jpg") + L" to 20230401_072927.jpg"});
     EXPECT_FALSE(RetryPending());
+}
+
+// ---------------------------------------------------------------- cloud files
+
+// A cloud provider's online-only picture is listed with its recall attributes
+// (Wine lists none such, so they are put into the listing here). It is neither
+// opened nor renamed: an exclusive holder would make any open of it busy, and
+// no retry is left behind. It is reported once, unless it bears a stamp name
+// already; made local again, it is read and named like any other.
+TEST_F(ScanMemoryTest, OnlineOnlyPicturesAreLeftUnreadAndReportedOnce)
+{
+    PutDated(L"DSC_0001.jpg");
+    Put(L"DSC_0001.NEF", {1});
+    PutDated(L"20230402_080000.jpg", "2023:04:02 08:00:00");
+    Holder exclusive(Path(L"DSC_0001.jpg"), GENERIC_READ, 0);
+    ASSERT_TRUE(exclusive.Held());
+    std::wstring folderPath = folder.PathWithBackslash();
+    auto scanWith = [&](uint32_t attributes) {
+        FolderListing listing;
+        EXPECT_TRUE(ListFolder(folderPath, &listing));
+        for (ListedFile& picture : listing.pictures)
+            picture.attributes = attributes;
+        ClearEventHistory();
+        ScanListing(folderPath, listing, memory);
+        return EventTexts();
+    };
+
+    const uint32_t OneDriveOnlineOnly = 0x00500420;
+    const Texts reported = {Path(L"DSC_0001.jpg") +
+                            L" is online-only and was not downloaded, File not renamed"};
+    EXPECT_EQ(scanWith(OneDriveOnlineOnly), reported);
+    EXPECT_EQ(scanWith(0x00001000), Texts{}) << "still online-only: reported once";
+    EXPECT_FALSE(RetryPending()) << "never opened, so never found busy";
+
+    exclusive.Release();
+    EXPECT_EQ(scanWith(0x00000020),
+              (Texts{L"Renamed " + Path(L"DSC_0001.jpg") + L" to " + Stamp + L".jpg",
+                     L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(Stamp + L".NEF")}));
 }
 
 // Retries start at the rescan delay and double up to a minute; a file that a
