@@ -226,6 +226,10 @@ TEST(ProgramResources, IconStringsAndManifest)
     std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, manifestInfo))),
                          SizeofResource(program, manifestInfo));
     EXPECT_NE(manifest.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    // Paths past MAX_PATH are taken by the file calls where the system allows it.
+    EXPECT_NE(manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                            "WindowsSettings\">true</longPathAware>"),
+              std::string::npos);
     FreeLibrary(program);
 }
 
