@@ -122,6 +122,13 @@ std::wstring LogFilePath()
     return FindLocation(&error) ? Location.path : std::wstring();
 }
 
+std::wstring ProgramDataFolder()
+{
+    HistoryLockGuard lock;
+    uint32_t error = 0;
+    return FindLocation(&error) ? Location.folder : std::wstring();
+}
+
 std::wstring ReplaceLocalAppDataForTests(const std::wstring& folder)
 {
     HistoryLockGuard lock;

@@ -23,6 +23,11 @@ std::string ToLatin1(const std::wstring& line);
 // Takes the history lock.
 std::wstring LogFilePath();
 
+// The program's own folder under local application data, "…\Lumistamp", where
+// the log file lies and what else the program keeps between runs; empty while
+// the known folder cannot be found. Takes the history lock.
+std::wstring ProgramDataFolder();
+
 // For tests only, so that no test writes into the user's own folder: the
 // given folder stands in for the local application data folder (an empty one
 // gives the known folder back), and the path is worked out anew at its next

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <pathcch.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "events/event_history.h"
@@ -61,8 +62,10 @@ static DWORD WatchFolder(const MonitorStart& start)
         return error;
     }
 
-    // What the scans learn stays with this monitor while it runs.
+    // What the scans learn stays with this monitor while it runs; what bears
+    // its name is kept for the next monitor of the folder as well.
     FolderMemory memory;
+    memory.keptFile.kept = true;
     Scan(scanPath, scanLength, memory);
     CountMonitor(start.set, +1);
 
@@ -70,15 +73,21 @@ static DWORD WatchFolder(const MonitorStart& start)
     HANDLE signals[2] = {start.stop, change};
     DWORD exitCode = 0;
     for (;;) {
-        // With nothing busy the wait has no time limit; a busy file is tried
-        // again when its retry is due, change or not.
-        DWORD retryWait = NextRetryWaitMs(memory.busy, GetTickCount64());
-        DWORD woken = WaitForMultipleObjects(2, signals, FALSE, retryWait);
+        // With nothing busy and nothing to write the wait has no time limit;
+        // a busy file is tried again when its retry is due, change or not, and
+        // pictures settled since the last write are written within a minute.
+        ULONGLONG now = GetTickCount64();
+        DWORD retryWait = NextRetryWaitMs(memory.busy, now);
+        DWORD woken = WaitForMultipleObjects(
+            2, signals, FALSE, std::min(retryWait, NextKeptPicturesSaveMs(memory, now)));
         if (woken == WAIT_OBJECT_0)
             break;
         if (woken == WAIT_TIMEOUT) {
-            Scan(scanPath, scanLength, memory);
-            RequestStatisticsRefresh();
+            if (NextRetryWaitMs(memory.busy, GetTickCount64()) == 0) {
+                Scan(scanPath, scanLength, memory);
+                RequestStatisticsRefresh();
+            }
+            SaveKeptPictures(memory, true);
             continue;
         }
         if (woken != WAIT_OBJECT_0 + 1) {
@@ -106,6 +115,7 @@ static DWORD WatchFolder(const MonitorStart& start)
 
     FindCloseChangeNotification(change);
     CountMonitor(start.set, -1);
+    SaveKeptPictures(memory, false);
     return exitCode;
 }
 

@@ -63,11 +63,13 @@ static CaptureTimeRead UndatedPicture(const wchar_t* path, uint64_t lastWrite,
 }
 
 CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
-                                CaptureTime* time, unsigned long* readError)
+                                CaptureTime* time, unsigned long* readError, bool* fromFileTime)
 {
     std::vector<uint8_t> block;
     ExifValue value;
     *readError = 0;
+    if (fromFileTime)
+        *fromFileTime = false;
 
     switch (FindDateValue(path, &block, &value, readError)) {
     case ExifTagStatus::Absent:
@@ -76,6 +78,8 @@ CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderV
         // after its file time.
         if (*readError != 0)
             return IsInUseError(*readError) ? CaptureTimeRead::Busy : CaptureTimeRead::ReadFailed;
+        if (fromFileTime)
+            *fromFileTime = true;
         return UndatedPicture(path, lastWrite, volume, time);
 
     case ExifTagStatus::Unreadable:

@@ -38,9 +38,11 @@ struct FolderVolume {
 // last-write time as listed (a FILETIME in UTC), for the fallback. Every
 // outcome but Found, Busy and ReadFailed has been logged; a busy picture is
 // merely waited for, and for one that could not be read *readError tells the
-// system error, for the caller to report.
+// system error, for the caller to report. Given fromFileTime, it tells
+// whether a time found is the file's (the picture holds no date).
 CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
-                                CaptureTime* time, unsigned long* readError);
+                                CaptureTime* time, unsigned long* readError,
+                                bool* fromFileTime = nullptr);
 
 // Finds the picture's capture time (the first of the EXIF dates 0x0132,
 // 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <pathcch.h>
 
+#include <vector>
+
 #include "events/event_history.h"
 #include "rename/ascii_text.h"
 #include "rename/long_path.h"
@@ -20,21 +22,22 @@ static bool IsPictureExtension(const wchar_t* extension)
 
 // Directories are never pictures; one named like a raw file is listed with
 // the raw files, since it takes a companion's name as a file would.
-static void AddEntry(const WIN32_FIND_DATAW& entry, FolderListing* listing)
+static void AddEntry(const FILE_ID_BOTH_DIR_INFO& entry, FolderListing* listing)
 {
+    std::wstring name(entry.FileName, entry.FileNameLength / sizeof(wchar_t));
     const wchar_t* extension = nullptr;
-    if (FAILED(PathCchFindExtension(entry.cFileName, ARRAYSIZE(entry.cFileName), &extension)))
+    if (FAILED(PathCchFindExtension(name.c_str(), name.size() + 1, &extension)))
         return;
-    bool picture = !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+    bool picture = !(entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                    IsPictureExtension(extension);
     if (!picture && !AsciiEqualNoCase(extension, RawExtension))
         return;
 
-    ListedFile file = {entry.cFileName, static_cast<size_t>(extension - entry.cFileName),
-                       (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow,
-                       (static_cast<uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
-                           entry.ftLastWriteTime.dwLowDateTime,
-                       entry.dwFileAttributes};
+    size_t extensionAt = static_cast<size_t>(extension - name.c_str());
+    ListedFile file = {std::move(name), extensionAt,
+                       static_cast<uint64_t>(entry.EndOfFile.QuadPart),
+                       static_cast<uint64_t>(entry.LastWriteTime.QuadPart),
+                       static_cast<uint64_t>(entry.ChangeTime.QuadPart), entry.FileAttributes};
     if (picture) {
         listing->pictures.push_back(std::move(file));
     } else {
@@ -43,26 +46,53 @@ static void AddEntry(const WIN32_FIND_DATAW& entry, FolderListing* listing)
     }
 }
 
+// The directory's entries in batches, as the file system delivers them: one
+// call fills the buffer with as many as fit, each with its times (the change
+// time among them, which the plain find calls do not give).
+static DWORD ReadEntries(HANDLE directory, FolderListing* listing)
+{
+    std::vector<uint64_t> buffer(64 * 1024 / sizeof(uint64_t));  // aligned for the records
+    FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(directory, query, buffer.data(),
+                                          static_cast<DWORD>(buffer.size() * sizeof(uint64_t)))) {
+            DWORD error = GetLastError();
+            return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+        }
+        query = FileIdBothDirectoryInfo;
+        const uint8_t* at = reinterpret_cast<const uint8_t*>(buffer.data());
+        for (;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            AddEntry(*entry, listing);
+            if (entry->NextEntryOffset == 0)
+                break;
+            at += entry->NextEntryOffset;
+        }
+    }
+}
+
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing)
 {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(LongPath(folderPath + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        // An empty volume root lists no entry at all, not even "." and "..".
-        if (error == ERROR_FILE_NOT_FOUND)
-            return false;
-        if (error == ERROR_PATH_NOT_FOUND)
-            LogEventFormat(FolderMissing, folderPath.c_str());
-        else
-            LogEventFormat(FolderNotListed, folderPath.c_str(), static_cast<int>(error));
-        return false;
+    // Opened for listing only, sharing everything: a user renaming or deleting
+    // the folder meanwhile is not refused.
+    HANDLE directory = CreateFileW(LongPath(folderPath).c_str(), FILE_LIST_DIRECTORY,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    DWORD error = directory == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (directory != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION information;
+        if (GetFileInformationByHandle(directory, &information))
+            listing->volumeSerial = information.dwVolumeSerialNumber;
+        error = ReadEntries(directory, listing);
+        CloseHandle(directory);
     }
-    do {
-        AddEntry(entry, listing);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return true;
+    if (error == ERROR_SUCCESS)
+        return true;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        LogEventFormat(FolderMissing, folderPath.c_str());
+    else
+        LogEventFormat(FolderNotListed, folderPath.c_str(), static_cast<int>(error));
+    return false;
 }
 
 std::wstring FoldedName(const std::wstring& name)

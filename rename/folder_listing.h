@@ -1,5 +1,6 @@
 // One listing of a watched folder: its pictures and raw files, with what the
-// listing tells of each for free (size, last-write time, attributes), taken once at the
+// listing tells of each for free (size, last-write and change time,
+// attributes), taken once at the
 // start of a scan so that companions are known before any picture is renamed.
 #pragma once
 
@@ -13,6 +14,7 @@ struct ListedFile {
     size_t extension;       // where the extension starts in name
     uint64_t size;
     uint64_t lastWrite;     // FILETIME as one number
+    uint64_t changeTime;    // moves on any write or attribute change, as the file system keeps it
     uint32_t attributes;    // FILE_ATTRIBUTE_* as listed
 };
 
@@ -21,11 +23,11 @@ struct FolderListing {
     std::vector<ListedFile> raws;      // entries whose extension is ".NEF" in any case
     // Raw files by their name in upper case, for companion look-ups.
     std::unordered_map<std::wstring, size_t> rawsByName;
+    uint32_t volumeSerial = 0;  // of the volume the folder lies on
 };
 
 // Lists the folder (its path ends in a backslash). False when it cannot be
-// listed; the reason has been logged then, except for an empty volume root,
-// which has no entry at all and is no failure.
+// listed; the reason has been logged then.
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing);
 
 // The name in upper case, as the file system compares names.

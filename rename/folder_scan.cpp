@@ -94,9 +94,9 @@ static PictureOutcome NamedOutcome(const std::wstring& name, const CaptureTime& 
 }
 
 static void Settle(ScanState& scan, const std::wstring& name, const ListedFile& picture,
-                   PictureOutcome outcome)
+                   PictureOutcome outcome, bool fromFileTime = false)
 {
-    SettlePicture(scan.memory.settled, name, picture.size, picture.lastWrite, outcome);
+    SettlePicture(scan.memory.settled, name, picture, outcome, fromFileTime);
 }
 
 // Moves a listed raw file, by the name it is listed under, to its picture's new
@@ -178,8 +178,10 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
 
     CaptureTime time = {};
     unsigned long readError = 0;
+    bool fromFileTime = false;
     CaptureTimeRead read =
-        FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time, &readError);
+        FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time, &readError,
+                        &fromFileTime);
     if (read == CaptureTimeRead::Busy) {
         // Still being written (or held): waited for, neither read nor named.
         WaitForRetry(scan, picture.name);
@@ -202,7 +204,8 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     if (AsciiEqualNoCase(oldPath.c_str(), newPath.data())) {
         Settle(scan, picture.name, picture,
                FailedExistenceTests() != failedTests ? PictureOutcome::TargetUntested
-                                                     : NamedOutcome(picture.name, time));
+                                                     : NamedOutcome(picture.name, time),
+               fromFileTime);
         return;
     }
 
@@ -236,7 +239,7 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     LogEventFormat(Renamed, oldPath.c_str(), newName);
     ++Statistics.PicturesRenamed;
     // Listed again by the next scan under its new name, unchanged.
-    Settle(scan, newName, picture, NamedOutcome(newName, time));
+    Settle(scan, newName, picture, NamedOutcome(newName, time), fromFileTime);
     MoveCompanionAlong(scan, picture, companion, oldPath, newPath.data());
 }
 
@@ -287,7 +290,12 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
         EndBusyScan(memory.busy);
         return;
     }
+    KeptPicturesFile& kept = memory.keptFile;
+    if (kept.kept && !kept.loaded)
+        LoadKeptPictures(memory, folder, listing.volumeSerial);
+    kept.volumeSerial = listing.volumeSerial;
     ScanListing(folder, listing, memory);
+    SaveKeptPictures(memory, true);
 }
 
 void ScanListing(const std::wstring& folder, const FolderListing& listing, FolderMemory& memory)

@@ -2,6 +2,7 @@
 
 #include "rename/cloud_files.h"
 #include "rename/target_name.h"
+#include "settings/settings.h"
 
 // "YYYYMMDD_HHMMSS" with a four-digit year.
 constexpr size_t StampLength = 15;
@@ -13,8 +14,13 @@ void BeginSettledScan(SettledPictures& settled)
 
 void EndSettledScan(SettledPictures& settled)
 {
-    std::erase_if(settled.byName,
-                  [&](const auto& entry) { return entry.second.scan != settled.scan; });
+    std::erase_if(settled.byName, [&](const auto& entry) {
+        if (entry.second.scan == settled.scan)
+            return false;
+        if (IsKeptOutcome(entry.second.outcome))
+            settled.keptChanged = true;
+        return true;
+    });
 }
 
 bool IsSettled(SettledPictures& settled, const ListedFile& picture,
@@ -26,8 +32,10 @@ bool IsSettled(SettledPictures& settled, const ListedFile& picture,
     found->second.scan = settled.scan;
     if (found->second.outcome == PictureOutcome::OnlineOnly)
         return IsOnlineOnly(picture.attributes);
-    if (found->second.size != picture.size ||
-        found->second.lastWrite != picture.lastWrite)
+    if (found->second.size != picture.size || found->second.lastWrite != picture.lastWrite ||
+        found->second.changeTime != picture.changeTime)
+        return false;
+    if (found->second.fromFileTime && Settings.FileModifiedDate.load() == 0)
         return false;
     if (found->second.outcome != PictureOutcome::KeepsNumberedName)
         return true;
@@ -38,12 +46,17 @@ bool IsSettled(SettledPictures& settled, const ListedFile& picture,
     return FileExists(plain.c_str());
 }
 
-void SettlePicture(SettledPictures& settled, const std::wstring& name, uint64_t size,
-                   uint64_t lastWrite, PictureOutcome outcome)
+void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
+                   PictureOutcome outcome, bool fromFileTime)
 {
-    if (settled.byName.size() >= MaxSettledPictures && !settled.byName.count(name))
+    auto found = settled.byName.find(name);
+    if (found == settled.byName.end() && settled.byName.size() >= MaxSettledPictures)
         return;
-    settled.byName[name] = {size, lastWrite, outcome, settled.scan};
+    if (IsKeptOutcome(outcome) ||
+        (found != settled.byName.end() && IsKeptOutcome(found->second.outcome)))
+        settled.keptChanged = true;
+    settled.byName[name] = {listed.size,  listed.lastWrite, listed.changeTime,
+                            outcome,      fromFileTime,     settled.scan};
 }
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name)

@@ -24,8 +24,10 @@ enum class PictureOutcome : uint8_t {
 struct SettledPicture {
     uint64_t size;
     uint64_t lastWrite;
+    uint64_t changeTime;  // moves on any write, a date rewritten in place included
     PictureOutcome outcome;
-    uint32_t scan;  // the last scan that listed it (or settled it)
+    bool fromFileTime;    // named after its last-write time: read again with the option off
+    uint32_t scan;        // the last scan that listed it (or settled it)
 };
 
 // Bound: one entry per picture the folder holds, about 130 bytes each with a
@@ -38,7 +40,17 @@ constexpr size_t MaxSettledPictures = 250000;
 struct SettledPictures {
     std::unordered_map<std::wstring, SettledPicture> byName;
     uint32_t scan = 0;
+    // Whether the pictures that bear their names (the ones kept in the
+    // folder's file, see settled_store.h) changed since it was last written.
+    bool keptChanged = false;
 };
+
+// The outcomes kept across monitor restarts and program runs: failures are
+// read, and reported, anew by every run.
+inline bool IsKeptOutcome(PictureOutcome outcome)
+{
+    return outcome == PictureOutcome::BearsItsName || outcome == PictureOutcome::KeepsNumberedName;
+}
 
 // Brackets one scan: pictures it neither listed nor settled are forgotten at
 // its end.
@@ -46,13 +58,15 @@ void BeginSettledScan(SettledPictures& settled);
 void EndSettledScan(SettledPictures& settled);
 
 // True when the listed picture is remembered as settled and has not changed
-// since; it is marked as listed either way. A picture keeping a numbered name
-// is settled only while its plain name is taken; an online-only one while it
-// is still online-only (made local, it keeps its size and time).
+// since (its size, last-write and change time); it is marked as listed either
+// way. A picture keeping a numbered name is settled only while its plain name
+// is taken; an online-only one while it is still online-only (made local, it
+// keeps its size and time); one named after its file time only while the
+// FileModifiedDate option is on.
 bool IsSettled(SettledPictures& settled, const ListedFile& picture,
                const std::wstring& folderPath);
 
-void SettlePicture(SettledPictures& settled, const std::wstring& name, uint64_t size,
-                   uint64_t lastWrite, PictureOutcome outcome);
+void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
+                   PictureOutcome outcome, bool fromFileTime = false);
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name);

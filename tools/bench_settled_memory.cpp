@@ -64,10 +64,11 @@ int wmain(int argc, wchar_t** argv)
     PROCESS_MEMORY_COUNTERS_EX before = MemoryNow();
     long long heapBefore = HeapBytesInUse();
     SettledPictures settled;
-    for (int index = 0; index < count; ++index)
-        SettlePicture(settled, StampName(index), 150 * 1024 + static_cast<uint64_t>(index),
-                      133000000000000000ULL + static_cast<uint64_t>(index) * 20000000ULL,
-                      PictureOutcome::BearsItsName);
+    for (int index = 0; index < count; ++index) {
+        uint64_t time = 133000000000000000ULL + static_cast<uint64_t>(index) * 20000000ULL;
+        ListedFile listed = {L"", 0, 150 * 1024 + static_cast<uint64_t>(index), time, time, 0x20};
+        SettlePicture(settled, StampName(index), listed, PictureOutcome::BearsItsName);
+    }
     PROCESS_MEMORY_COUNTERS_EX after = MemoryNow();
     long long heapAfter = HeapBytesInUse();
     printf("SETTLED pictures=%zu private_bytes=%lld working_set_bytes=%lld heap_bytes=%lld\n",

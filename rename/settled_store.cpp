@@ -1,0 +1,197 @@
+#include "rename/settled_store.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "events/event_history.h"
+#include "events/log_file.h"
+#include "rename/folder_listing.h"
+#include "rename/folder_memory.h"
+#include "rename/settled_file.h"
+
+static const wchar_t CannotLoad[] =
+    L"Remembered pictures of %s not loaded: %s is damaged, the folder is read anew";
+static const wchar_t CannotSave[] = L"Cannot save the remembered pictures of %s to %s, Error %d";
+
+static std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+// False for bytes that are not UTF-8.
+static bool Wide(const std::string& bytes, std::wstring* text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                   static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0)
+        return false;
+    text->assign(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                        text->data(), size);
+    return true;
+}
+
+std::wstring KeptPicturesPath(const std::wstring& folderPath)
+{
+    std::wstring program = ProgramDataFolder();
+    if (program.empty())
+        return std::wstring();
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (wchar_t unit : FoldedName(folderPath)) {
+        hash ^= static_cast<uint16_t>(unit);
+        hash *= 0x100000001b3ull;
+    }
+    wchar_t name[32];
+    swprintf(name, 32, L"%016llx.settled", static_cast<unsigned long long>(hash));
+    return program + L"\\Settled\\" + name;
+}
+
+static bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes, DWORD* error)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    LARGE_INTEGER size = {};
+    bool read = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+                static_cast<uint64_t>(size.QuadPart) <= MaxKeptPicturesFileBytes;
+    if (read) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        read = bytes->empty() ||
+               (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+                got == bytes->size());
+    }
+    *error = read ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+    CloseHandle(file);
+    return read;
+}
+
+void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial)
+{
+    KeptPicturesFile& file = memory.keptFile;
+    file.loaded = true;
+    file.path = KeptPicturesPath(folderPath);
+    file.folderPath = folderPath;
+    file.folderKey = Utf8(FoldedName(folderPath));
+    file.volumeSerial = volumeSerial;
+    if (file.path.empty())
+        return;
+
+    std::vector<uint8_t> bytes;
+    DWORD error = ERROR_SUCCESS;
+    if (!ReadWholeFile(file.path, &bytes, &error)) {
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return;
+        LogEventFormat(CannotLoad, folderPath.c_str(), file.path.c_str());
+        memory.settled.keptChanged = true;
+        return;
+    }
+    std::vector<SettledFileEntry> entries;
+    SettledFileRead read = ParseSettledFile(bytes.data(), bytes.size(),
+                                            {volumeSerial, file.folderKey}, &entries);
+    if (read != SettledFileRead::Loaded) {
+        // Another volume in the same drive (a card swapped) is no damage:
+        // its pictures are simply read.
+        if (read != SettledFileRead::Foreign)
+            LogEventFormat(CannotLoad, folderPath.c_str(), file.path.c_str());
+        memory.settled.keptChanged = true;
+        return;
+    }
+    for (const SettledFileEntry& entry : entries) {
+        std::wstring name;
+        if (!Wide(entry.name, &name) ||
+            memory.settled.byName.size() >= MaxSettledPictures)
+            continue;
+        PictureOutcome outcome = (entry.flags & SettledFlagNumbered) != 0
+                                     ? PictureOutcome::KeepsNumberedName
+                                     : PictureOutcome::BearsItsName;
+        memory.settled.byName[name] = {entry.size,       entry.lastWrite,
+                                       entry.changeTime, outcome,
+                                       (entry.flags & SettledFlagFileTime) != 0,
+                                       memory.settled.scan};
+    }
+}
+
+static bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes,
+                           DWORD* error)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    *error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return ok;
+}
+
+void SaveKeptPictures(FolderMemory& memory, bool soon)
+{
+    KeptPicturesFile& file = memory.keptFile;
+    if (!file.kept || !file.loaded || file.path.empty() || !memory.settled.keptChanged)
+        return;
+    ULONGLONG now = GetTickCount64();
+    if (soon && file.savedAt != 0 && now - file.savedAt < KeptPicturesSaveIntervalMs)
+        return;
+
+    std::vector<SettledFileEntry> entries;
+    for (const auto& [name, picture] : memory.settled.byName) {
+        if (!IsKeptOutcome(picture.outcome))
+            continue;
+        uint8_t flags = picture.outcome == PictureOutcome::KeepsNumberedName ? SettledFlagNumbered : 0;
+        if (picture.fromFileTime)
+            flags |= SettledFlagFileTime;
+        entries.push_back({Utf8(name), flags, picture.size, picture.lastWrite, picture.changeTime});
+    }
+    std::vector<uint8_t> bytes = EncodeSettledFile({file.volumeSerial, file.folderKey}, entries);
+
+    // Written whole under a name of this thread's, then moved over the old
+    // file in one step: a crash, a logoff or a second monitor of the same
+    // folder leaves the old file or the new one, never half of either.
+    std::wstring folder = file.path.substr(0, file.path.rfind(L'\\'));
+    CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring temporary = file.path + L"." + std::to_wstring(GetCurrentThreadId()) + L".new";
+    DWORD error = ERROR_SUCCESS;
+    bool saved = WriteWholeFile(temporary, bytes, &error);
+    if (saved && !MoveFileExW(temporary.c_str(), file.path.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        saved = false;
+    }
+    if (!saved) {
+        DeleteFileW(temporary.c_str());
+        if (!file.failureReported) {
+            LogEventFormat(CannotSave, file.folderPath.c_str(), file.path.c_str(),
+                           static_cast<int>(error));
+            file.failureReported = true;
+        }
+    }
+    // Tried again at the next interval either way, not after every scan.
+    file.savedAt = now;
+    if (saved)
+        memory.settled.keptChanged = false;
+}
+
+DWORD NextKeptPicturesSaveMs(const FolderMemory& memory, ULONGLONG now)
+{
+    const KeptPicturesFile& file = memory.keptFile;
+    if (!file.kept || !file.loaded || file.path.empty() || !memory.settled.keptChanged)
+        return INFINITE;
+    ULONGLONG due = file.savedAt + KeptPicturesSaveIntervalMs;
+    return due <= now ? 0 : static_cast<DWORD>(due - now);
+}
