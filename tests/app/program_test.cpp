@@ -121,6 +121,60 @@ TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
                   "Renamed " + folder + "\\DSC_0042.NEF to " + folder + "\\20230401_072926.NEF"}));
 }
 
+// What a start remembers of the pictures that bear their names is keyed by the
+// file system's change time as well: a date rewritten in place by a metadata
+// editor that keeps the file's size and last-write time is read again at the
+// next start, and the picture renamed to its new stamp.
+TEST_F(Program, ADateRewrittenInPlaceIsRenamedAtTheNextStart)
+{
+    SkipUnlessUnderWine();
+    ScratchFolder watched, runFolder;
+    ASSERT_TRUE(WriteFileBytes(watched / L"20230401_072926.jpg",
+                               JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(WriteFileBytes(watched / L"20230402_080000.jpg",
+                               JpegWithDate(TagDateTimeOriginal, "2023:04:02 08:00:00")));
+    WriteFolders(watched.Path() + L'\0');
+    WriteOption(L"LogFile", 1);
+    std::wstring keptFolder = ProgramLogFolder() + L"\\Settled";
+
+    first = StartProgram(runFolder.Path());
+    ASSERT_NE(first.process, nullptr);
+    CatchBoxesOfProcess(first.processId);
+    HWND window = WaitForMainWindow(first.processId, 30000);
+    ASSERT_NE(window, nullptr);
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (ListFolder(keptFolder).empty() && GetTickCount64() < deadline)
+        Sleep(50);
+    ASSERT_EQ(ListFolder(keptFolder).size(), 1u) << "the first scan's pictures are kept";
+    CloseAndExpectCleanEnd(first, window);
+
+    // Rewritten in place: the same size, the last-write time put back.
+    std::wstring picture = watched / L"20230401_072926.jpg";
+    HANDLE file = CreateFileW(picture.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME lastWrite;
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &lastWrite));
+    CloseHandle(file);
+    ASSERT_TRUE(WriteFileBytes(picture, JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:27")));
+    file = CreateFileW(picture.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &lastWrite));
+    CloseHandle(file);
+
+    second = StartProgram(runFolder.Path());
+    ASSERT_NE(second.process, nullptr);
+    CatchBoxesOfProcess(second.processId);
+    window = WaitForMainWindow(second.processId, 30000);
+    ASSERT_NE(window, nullptr);
+    deadline = GetTickCount64() + 20000;
+    while (!PathExists(watched / L"20230401_072927.jpg") && GetTickCount64() < deadline)
+        Sleep(50);
+    EXPECT_EQ(ListFolder(watched.Path()),
+              (std::vector<std::wstring>{L"20230401_072927.jpg", L"20230402_080000.jpg"}));
+    CloseAndExpectCleanEnd(second, window);
+    EXPECT_EQ(TakeCapturedBoxes().size(), 0u);
+}
+
 TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
 {
     SkipUnlessUnderWine();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "rename/settled_file.h"
 #include "tests/support/jpeg_fixture.h"
 
 namespace {
@@ -166,10 +167,35 @@ std::vector<Seed> Seeds()
 
 }  // namespace
 
+// Kept settled-pictures files for the folder the settled_file fuzzer expects.
+static int WriteSettledSeeds(const std::string& folder)
+{
+    SettledFileHeader header = {0x1234ABCD, "Z:\\PICTURES\\CARD\\"};
+    const std::vector<std::vector<SettledFileEntry>> files = {
+        {},
+        {{"20230401_072926.jpg", 0, 4200000, 133246000000000000ull, 133246000000000001ull}},
+        {{"20230401_072926.jpg", 0, 1, 2, 3},
+         {"20230401_072926 (001).JPG", SettledFlagNumbered, 4, 5, 6},
+         {"20210615_143456.jpeg", SettledFlagFileTime, 7, 8, 9},
+         {"\xC3\x84rger \xE2\x82\xAC.jpg", SettledFlagNumbered | SettledFlagFileTime, 0, 0, 0}},
+    };
+    int written = 0;
+    for (const auto& file : files) {
+        std::vector<uint8_t> bytes = EncodeSettledFile(header, file);
+        if (!WriteSeed(folder, "settled-" + std::to_string(written) + ".seed", bytes))
+            return 1;
+        ++written;
+    }
+    std::printf("%d seeds written to %s\n", written, folder.c_str());
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[2]) == "--settled")
+        return WriteSettledSeeds(argv[1]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seed_writer <folder>\n");
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled]\n");
         return 2;
     }
     int written = 0;
