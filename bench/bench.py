@@ -245,6 +245,27 @@ class Bench:
             log("  settled memory: %s" % runs[-1])
         return {key: statistics.median(run[key] for run in runs) for key in runs[0]}
 
+    # ---- starts over pictures that bear their names ----------------------------
+    def kept_start(self, folders, pictures):
+        """One start with nothing kept, the next with the kept files, and the
+        listing they are measured against (lumistamp-bench-kept-start)."""
+        root = os.path.join(self.work, "kept-%d-%d" % (folders, pictures))
+        os.makedirs(root, exist_ok=True)
+        try:
+            out = self.wine("lumistamp-bench-kept-start.exe", windows_path(root), str(folders),
+                            str(pictures), timeout=7200)
+        finally:
+            shutil.rmtree(root, ignore_errors=True)
+        found = re.search(r"KEPT folders=(\d+) pictures=(\d+) listing_cpu=([\d.]+) "
+                          r"listing_ms=([\d.]+) first_cpu=([\d.]+) second_cpu=([\d.]+) "
+                          r"file_bytes=(\d+) loaded=(\d+) load_ms=([\d.]+) "
+                          r"one_listing_ms=([\d.]+)", out)
+        keys = ["folders", "pictures", "listing_cpu", "listing_ms", "first_cpu", "second_cpu",
+                "file_bytes", "loaded", "load_ms", "one_listing_ms"]
+        row = {key: float(value) for key, value in zip(keys, found.groups())}
+        log("  kept start: %s" % row)
+        return row
+
     # ---- the other rows --------------------------------------------------------
     def reader(self):
         native = os.path.join(self.build, "native")
@@ -419,6 +440,10 @@ def measure(bench, rows):
                 results["landing"] = bench.landing(master)
             shutil.rmtree(master)
         measure_big_folders(bench, corpora, results)
+        results["kept"] = []
+        for folders, pictures in KEPT_START_ROWS:
+            log("Start and OK over %d × %d pictures that bear their names" % (folders, pictures))
+            results["kept"].append(bench.kept_start(folders, pictures))
         log("256 idle monitors, 60 s")
         results["idle"] = bench.idle()
         log("No monitor, 60 s (the prefix's own wineserver activity)")
@@ -646,6 +671,55 @@ def render_big_folders(results):
     return "\n".join(out)
 
 
+# Folders × pictures of the start rows; the last is two folders of 20,000.
+KEPT_START_ROWS = [(1, 500), (1, 8000), (1, 100000), (2, 20000)]
+KEPT_BYTES_LIMIT = 60
+KEPT_LOAD_LIMIT = 1.5
+
+
+def kept_figures(results):
+    rows = results.get("kept", [])
+    if not rows:
+        return []
+    two = rows[-1]
+    limit = 3 * two["listing_cpu"] + 0.5
+    per_picture = max(row["file_bytes"] / row["pictures"] for row in rows)
+    load = max(row["load_ms"] / row["one_listing_ms"] for row in rows)
+    return [
+        ("start or OK over 2 folders of 20,000 pictures that bear their names ≤ 3 × one "
+         "listing of them + 0.5 s", "%.2f s CPU (listing %.2f s; %.2f s with nothing kept)" % (
+             two["second_cpu"], two["listing_cpu"], two["first_cpu"]),
+         verdict(two["second_cpu"] <= limit)),
+        ("kept file ≤ %d bytes a picture" % KEPT_BYTES_LIMIT, "%.1f bytes" % per_picture,
+         verdict(per_picture <= KEPT_BYTES_LIMIT)),
+        ("kept file's load ≤ %.1f × one listing of the folder" % KEPT_LOAD_LIMIT,
+         "%.2f × at most" % load, verdict(load <= KEPT_LOAD_LIMIT)),
+    ]
+
+
+def kept_table(results):
+    rows = results.get("kept", [])
+    if not rows:
+        return []
+    out = ["## Starts over pictures that bear their names\n",
+           "A start (at logon) and an OK with the folders unchanged start fresh monitors; each "
+           "first scan reads only what its folder's kept file does not hold "
+           "(`lumistamp-bench-kept-start`: the monitors' start until each has made its first "
+           "scan, CPU time of the process; the program's own start-up, the same with or "
+           "without folders, is not in it).\n",
+           "| folders × pictures | one listing of them (CPU) | start, nothing kept (CPU) | "
+           "next start or OK (CPU) | kept file | per picture | its load | one listing |",
+           "|---|---:|---:|---:|---:|---:|---:|---:|"]
+    for row in rows:
+        out.append("| %d × %s | %.2f s | %.2f s | %.2f s | %.1f MB | %.1f B | %.1f ms | %.1f ms |"
+                   % (row["folders"], "{:,}".format(int(row["pictures"])), row["listing_cpu"],
+                      row["first_cpu"], row["second_cpu"], row["file_bytes"] / 1e6,
+                      row["file_bytes"] / row["pictures"], row["load_ms"],
+                      row["one_listing_ms"]))
+    out.append("")
+    return out
+
+
 def render(results):
     m = results["machine"]
     card, rescan = results["card"], results["rescan"]
@@ -692,7 +766,7 @@ def render(results):
             idle["rss_kib"] / 1024, idle["threads"]), "stated"),
         ("Events tab with 100,000 lines filled ≤ 1 s", "%.3f s" % (events["ms"] / 1000),
          verdict(events["ms"] <= EVENTS_LIMIT_MS)),
-    ] + big_figures(results)
+    ] + big_figures(results) + kept_figures(results)
     out = []
     out.append("# Performance\n")
     out.append("Written by `bench/run` on %s. Every figure below comes from that one run; "
@@ -728,6 +802,7 @@ def render(results):
     out.append("## Big folders: 500, 2,000 and 8,000 pictures of about 150 KB in one folder\n")
     out.append(big_table(results) + "\n")
     out.append(big_notes(results))
+    out.extend(kept_table(results))
     out.append("## Other rows\n")
     out.append("| row | runs on | measured |\n|---|---|---|")
     out.append("| EXIF reader in memory, per picture (find the block, the three date tags, "
