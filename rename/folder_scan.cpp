@@ -209,6 +209,19 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length)
 
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory)
 {
+    ScanFolder(folderPath, length, memory, nullptr, 0);
+}
+
+// Whether one of the events that end a scan early is signalled.
+static bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount)
+{
+    return endEventCount > 0 &&
+           WaitForMultipleObjects(endEventCount, endEvents, FALSE, 0) < WAIT_OBJECT_0 + endEventCount;
+}
+
+void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory,
+                const HANDLE* endEvents, DWORD endEventCount)
+{
     std::wstring folder(folderPath, length);
     FolderListing listing;
     // A folder that cannot be listed has nothing to retry: its monitor waits
@@ -222,12 +235,19 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
 
     ScanState scan = {folder, listing, memory, GetTickCount64(),
                       std::vector<wchar_t>(length + TargetPathRoom)};
+    bool calledOff = false;
     for (const ListedFile& picture : listing.pictures) {
+        bool settled = IsSettled(memory.settled, picture, folder);
+        // Asked only before a picture is read: settled ones cost nothing.
+        calledOff = !settled && ScanCalledOff(endEvents, endEventCount);
+        if (calledOff)
+            break;
         ++Statistics.PicturesProcessed;
-        if (!IsSettled(memory.settled, picture, folder))
+        if (!settled)
             ScanPicture(scan, picture);
     }
-    FollowLateCompanions(scan);
+    if (!calledOff)
+        FollowLateCompanions(scan);
     EndSettledScan(memory.settled);
     EndBusyScan(memory.busy);
 }

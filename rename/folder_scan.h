@@ -1,6 +1,8 @@
 // One pass over a watched folder: every picture renamed to its capture time.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 struct FolderMemory;
@@ -14,3 +16,10 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length);
 // next: settled pictures are not read again, a raw file landing after its
 // picture was renamed follows it, and busy files are noted for retries.
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory);
+
+// The same, ended before the next picture it would read once any of the
+// events is signalled (a monitor told to stop, or to let go of its folder).
+// The pictures not reached wait for a later scan; the memory is then fit only
+// to be dropped.
+void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory,
+                const HANDLE* endEvents, DWORD endEventCount);
