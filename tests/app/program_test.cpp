@@ -184,7 +184,7 @@ public:
     static inline HWND Owner = nullptr;               // the program's window
     static inline std::vector<ULONGLONG> Adds;        // when each NIM_ADD came
     static inline bool Accepting = false;
-    static inline int Accepted = 0;                   // requests it accepted
+    static inline int Accepted = 0;                   // adds it accepted
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -196,10 +196,12 @@ private:
             return FALSE;
         if (data->dwData == NIM_ADD)
             Adds.push_back(GetTickCount64());
-        if (!Accepting)
-            return FALSE;
-        ++Accepted;
-        return TRUE;
+        // As the shell: an icon is added once, and only an icon in can change.
+        bool take = Accepting && ((data->dwData == NIM_ADD && Accepted == 0) ||
+                                  (data->dwData == NIM_MODIFY && Accepted > 0));
+        if (take && data->dwData == NIM_ADD)
+            ++Accepted;
+        return take;
     }
 
     HWND window_ = nullptr;

@@ -1,7 +1,8 @@
 // Folders missing when their monitors start: the monitor says so once, waits
 // without counting, looks for the folder at its interval (or at once when a
 // volume arrives), and watches it as a fresh monitor would when it is there;
-// a stop ends it at once while it waits.
+// a stop ends it at once while it waits. A folder replaced by another under
+// its path is found out by the look at the interval.
 #include "tests/monitor/monitor_fixture.h"
 
 #include "tests/monitor/notice_window.h"
@@ -73,6 +74,28 @@ TEST_F(MonitorTest, ArrivingVolumeHasWaitingMonitorsLookAtOnce)
     EXPECT_EQ(events[2], BackEvent(card));
     EXPECT_EQ(events[3], MarkerEvent(card + L"\\"));
     EXPECT_EQ(MonitorScanCounts::Of(watched + L"\\"), 1);
+}
+
+// The watched folder moved aside and a new one made under its name: the
+// monitor's notification follows the old one, so nothing tells it of the new
+// one's pictures until its look finds the path naming another directory.
+TEST_F(MonitorTest, FolderReplacedUnderItsPathIsWatchedAnew)
+{
+    std::wstring watched = MakeFolder(L"watched");
+    Start({watched});
+    ASSERT_TRUE(WaitForMonitors(1));
+    std::wstring aside = root / L"aside";
+    ASSERT_TRUE(MoveFileW(watched.c_str(), aside.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+
+    ASSERT_TRUE(WaitUntil([] { return EventTexts().size() == 3; }, 2 * WithinOneLookMs))
+        << testing::PrintToString(EventTexts());
+    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), BackEvent(watched),
+                                   L"Renamed " + watched + L"\\DSC.jpg to 20230401_072926.jpg"}))
+        << "never missing, so no line says so";
+    EXPECT_TRUE(WaitForMonitors(1));
+    EXPECT_EQ(ListFolder(aside), Texts{L"marker.jpg"});
 }
 
 }  // namespace
