@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/tray_icon.h"
+#include "monitor/device_notices.h"
 #include "monitor/monitors.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
@@ -66,9 +68,12 @@ BOOL InitInstance(HINSTANCE instance, int showState)
     // Added now, whatever the show state: a start that does not activate the
     // window (minimised, hidden) sends no WM_ACTIVATE. Activation and the
     // shell's "TaskbarCreated" still offer it again; the shell keeps one icon
-    // per window and id.
-    Shell_NotifyIconW(NIM_ADD, &TrayIcon);
+    // per window and id. A shell not ready yet (at logon) is asked again on a
+    // timer.
+    AddTrayIcon();
 
+    // The monitors register their folders for device notices with this window.
+    DeviceNoticeWindow = MainWindow;
     PrepareMonitorSet();
     StartMonitors();
 

@@ -2,9 +2,11 @@
 #include <windows.h>
 
 #include "app/app_state.h"
+#include "app/tray_icon.h"
 #include "events/error_box.h"
 #include "events/event_history.h"
 #include "events/text_format.h"
+#include "monitor/device_notices.h"
 #include "monitor/monitors.h"
 #include "resources/resource_ids.h"
 #include "ui/settings_dialog.h"
@@ -32,7 +34,7 @@ static void BuildTrayMenu()
 
 static void ExitProgram()
 {
-    Shell_NotifyIconW(NIM_DELETE, &TrayIcon);
+    RemoveTrayIcon();
     ClearEventHistory();
     // An open settings dialog ends as its Cancel ends it: its pages go,
     // nothing is applied, and OpenSettings sees Cancel's result, not a
@@ -90,8 +92,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
     case WM_ACTIVATE:
         // Offered again at every activation; an icon already present stays single.
-        Shell_NotifyIconW(NIM_ADD, &TrayIcon);
+        AddTrayIcon();
         return 0;
+
+    case WM_TIMER:
+        if (wParam == TrayRetryTimerId)
+            OnTrayRetryTimer();
+        return 0;
+
+    case WM_DEVICECHANGE:
+        // A volume is going or coming: the monitors let go of their folders
+        // on it, or look for them again.
+        return OnDeviceChange(wParam, lParam);
 
     case WMAPP_TRAYCALLBACK:
         if (LOWORD(lParam) == WM_RBUTTONDOWN)
@@ -100,7 +112,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
     default:
         if (message == TaskbarCreatedMessage && TaskbarCreatedMessage != 0) {
-            Shell_NotifyIconW(NIM_ADD, &TrayIcon);
+            OnTaskbarCreated();
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);

@@ -47,19 +47,22 @@ void PrepareMonitorSet()
     ReleaseSRWLockExclusive(&MonitorCountLock);
 }
 
-// Hands a monitor its own copy of the path and of the set's stop signal.
+// Hands a monitor its own copy of the path and of the set's stop signal, and
+// its hold for device notices.
 static HANDLE StartMonitor(const std::wstring& folder)
 {
-    MonitorStart* start = new MonitorStart{folder, nullptr, CurrentMonitorSet};
+    MonitorStart* start = new MonitorStart{folder, nullptr, CurrentMonitorSet, NewFolderHold()};
     HANDLE process = GetCurrentProcess();
-    if (!DuplicateHandle(process, StopEvent, process, &start->stop, SYNCHRONIZE, FALSE, 0)) {
-        delete start;
-        return nullptr;
-    }
-    HANDLE thread = CreateThread(nullptr, 0, MonitorFolder, start, 0, nullptr);
+    HANDLE thread = nullptr;
+    if (start->hold &&
+        DuplicateHandle(process, StopEvent, process, &start->stop, SYNCHRONIZE, FALSE, 0))
+        thread = CreateThread(nullptr, 0, MonitorFolder, start, 0, nullptr);
     if (!thread) {
         DWORD error = GetLastError();
-        CloseHandle(start->stop);
+        if (start->stop)
+            CloseHandle(start->stop);
+        if (start->hold)
+            DeleteFolderHold(start->hold);
         delete start;
         SetLastError(error);
     }

@@ -1,6 +1,7 @@
 // Folder monitors: one thread per watched folder that scans it when it starts
-// and again 2 seconds after each file-name change in it. One stop signal ends
-// a whole set of monitors.
+// and again 2 seconds after each file-name change in it. A folder that is
+// missing, or goes away while watched, is waited for and watched again when it
+// is back. One stop signal ends a whole set of monitors.
 #pragma once
 
 #include <windows.h>

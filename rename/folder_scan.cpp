@@ -281,6 +281,19 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length)
 
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory)
 {
+    ScanFolder(folderPath, length, memory, nullptr, 0);
+}
+
+// Whether one of the events that end a scan early is signalled.
+static bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount)
+{
+    return endEventCount > 0 &&
+           WaitForMultipleObjects(endEventCount, endEvents, FALSE, 0) < WAIT_OBJECT_0 + endEventCount;
+}
+
+void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory,
+                const HANDLE* endEvents, DWORD endEventCount)
+{
     std::wstring folder(folderPath, length);
     FolderListing listing;
     // A folder that cannot be listed has nothing to retry: its monitor waits
@@ -294,23 +307,33 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
     if (kept.kept && !kept.loaded)
         LoadKeptPictures(memory, folder, listing.volumeSerial);
     kept.volumeSerial = listing.volumeSerial;
-    ScanListing(folder, listing, memory);
+    ScanListing(folder, listing, memory, endEvents, endEventCount);
     SaveKeptPictures(memory, true);
 }
 
-void ScanListing(const std::wstring& folder, const FolderListing& listing, FolderMemory& memory)
+void ScanListing(const std::wstring& folder, const FolderListing& listing, FolderMemory& memory,
+                 const HANDLE* endEvents, DWORD endEventCount)
 {
     BeginBusyScan(memory.busy);
     BeginSettledScan(memory.settled);
 
     ScanState scan = {folder, listing, memory, FolderVolume{folder},
                       std::vector<wchar_t>(folder.size() + TargetPathRoom)};
+    bool calledOff = false;
     for (const ListedFile& picture : listing.pictures) {
+        bool settled = IsSettled(memory.settled, picture, folder);
+        // Asked only before a picture is read: settled ones cost nothing.
+        calledOff = !settled && ScanCalledOff(endEvents, endEventCount);
+        if (calledOff)
+            break;
         ++Statistics.PicturesProcessed;
-        if (!IsSettled(memory.settled, picture, folder))
+        if (!settled)
             ScanPicture(scan, picture);
     }
-    FollowLateCompanions(scan);
-    EndSettledScan(memory.settled);
+    if (!calledOff) {
+        FollowLateCompanions(scan);
+        // Pictures a scan called off did not reach stay remembered as they were.
+        EndSettledScan(memory.settled);
+    }
     EndBusyScan(memory.busy);
 }

@@ -13,6 +13,10 @@ static const wchar_t CannotLoad[] =
     L"Remembered pictures of %s not loaded: %s is damaged, the folder is read anew";
 static const wchar_t CannotSave[] = L"Cannot save the remembered pictures of %s to %s, Error %d";
 
+// Writes are made one at a time: two monitors of one folder (listed twice)
+// would otherwise race to replace the same file.
+static SRWLOCK KeptFileWrites = SRWLOCK_INIT;
+
 static std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
@@ -167,14 +171,17 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring temporary = file.path + L"." + std::to_wstring(GetCurrentThreadId()) + L".new";
     DWORD error = ERROR_SUCCESS;
+    AcquireSRWLockExclusive(&KeptFileWrites);
     bool saved = WriteWholeFile(temporary, bytes, &error);
     if (saved && !MoveFileExW(temporary.c_str(), file.path.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
         saved = false;
     }
-    if (!saved) {
+    if (!saved)
         DeleteFileW(temporary.c_str());
+    ReleaseSRWLockExclusive(&KeptFileWrites);
+    if (!saved) {
         if (!file.failureReported) {
             LogEventFormat(CannotSave, file.folderPath.c_str(), file.path.c_str(),
                            static_cast<int>(error));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -204,6 +205,118 @@ TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
     EXPECT_FALSE(PathExists(ProgramLogPath()));
     EXPECT_TRUE(ListFolder(firstFolder.Path()).empty());
     EXPECT_TRUE(ListFolder(secondFolder.Path()).empty());
+}
+
+// A stand-in for the shell's tray while the taskbar is still starting, as at
+// logon: a top-level window of the tray's class, which Wine's
+// Shell_NotifyIconW finds first (the newest topmost one) and sends every
+// request as WM_COPYDATA (dwData: the NIM_ command; the data: the icon's
+// window as a 32-bit number, then its id). It refuses them all until told to
+// accept, and keeps the time of each add from the program's window. It works
+// on this thread's messages: PumpFor delivers them.
+class StartingTray {
+public:
+    StartingTray()
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"Shell_TrayWnd";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"", WS_POPUP,
+                                  0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+        Adds.clear();
+        Accepting = false;
+        Accepted = 0;
+    }
+    ~StartingTray() { DestroyWindow(window_); }
+    StartingTray(const StartingTray&) = delete;
+    StartingTray& operator=(const StartingTray&) = delete;
+
+    bool Found() const { return FindWindowW(L"Shell_TrayWnd", nullptr) == window_; }
+
+    static inline HWND Owner = nullptr;               // the program's window
+    static inline std::vector<ULONGLONG> Adds;        // when each NIM_ADD came
+    static inline bool Accepting = false;
+    static inline int Accepted = 0;                   // adds it accepted
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != WM_COPYDATA)
+            return DefWindowProcW(window, message, wParam, lParam);
+        auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data->cbData < 8 || *static_cast<const LONG*>(data->lpData) != HandleToLong(Owner))
+            return FALSE;
+        if (data->dwData == NIM_ADD)
+            Adds.push_back(GetTickCount64());
+        // As the shell: an icon is added once, and only an icon in can change.
+        bool take = Accepting && ((data->dwData == NIM_ADD && Accepted == 0) ||
+                                  (data->dwData == NIM_MODIFY && Accepted > 0));
+        if (take && data->dwData == NIM_ADD)
+            ++Accepted;
+        return take;
+    }
+
+    HWND window_ = nullptr;
+};
+
+// Delivers this thread's messages for at most timeoutMs, until the condition
+// holds. Returns whether it came true.
+template <typename Condition>
+bool PumpFor(Condition condition, DWORD timeoutMs)
+{
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (condition())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// At logon the program may start before the taskbar can take its icon: it
+// offers it again every 5 seconds on a timer, and stops once the icon is in.
+TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
+{
+    SkipUnlessUnderWine();
+    StartingTray tray;
+    ASSERT_TRUE(tray.Found()) << "Wine's own tray would take the requests";
+    ScratchFolder startFolder;
+    first = StartProgram(startFolder.Path());
+    ASSERT_NE(first.process, nullptr);
+    CatchBoxesOfProcess(first.processId);
+    // The window is found by its class while the tray's requests wait.
+    HWND window = nullptr;
+    ASSERT_TRUE(PumpFor([&] { return (window = WaitForMainWindow(first.processId, 0)) != nullptr; },
+                        30000));
+    StartingTray::Owner = window;
+
+    // The offers at start are refused; the timer's follow, 5 seconds apart.
+    ASSERT_TRUE(PumpFor([] { return StartingTray::Adds.size() >= 4; }, 30000))
+        << StartingTray::Adds.size() << " offers";
+    const std::vector<ULONGLONG>& adds = StartingTray::Adds;
+    ULONGLONG lastGap = adds[adds.size() - 1] - adds[adds.size() - 2];
+    EXPECT_GE(lastGap, 4500u) << "a timer, not a loop";
+    EXPECT_LE(lastGap, 8000u);
+
+    StartingTray::Accepting = true;
+    ASSERT_TRUE(PumpFor([] { return StartingTray::Accepted >= 1; }, 10000));
+    size_t offers = adds.size();
+    EXPECT_FALSE(PumpFor([&] { return adds.size() > offers; }, 12000))
+        << "no offer once the icon is in";
+    EXPECT_EQ(WaitForSingleObject(first.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // Closed while this thread still answers for the tray: the closing window
+    // takes its icon out through it.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpFor([&] { return WaitForSingleObject(first.process, 0) == WAIT_OBJECT_0; }, 15000));
+    EXPECT_EQ(WaitForExit(first, 0), 0u);
+    EXPECT_EQ(TakeCapturedBoxes().size(), 0u);
 }
 
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name)

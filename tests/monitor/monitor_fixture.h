@@ -52,6 +52,17 @@ inline std::wstring MarkerEvent(const std::wstring& folderWithBackslash)
            L"marker.jpg failed, File not renamed";
 }
 
+// The lines of a monitor whose folder is missing, and of one whose folder is
+// back.
+inline std::wstring MissingEvent(const std::wstring& folder)
+{
+    return L"Directory '" + folder + L"', does not exist, Directory is not monitored";
+}
+inline std::wstring BackEvent(const std::wstring& folder)
+{
+    return L"Directory '" + folder + L"' is back, Directory is monitored again";
+}
+
 // How many times the history reports the folder's marker: once per monitor
 // that read it, since a monitor reports a picture's outcome only at its first
 // scan. Count scans with MonitorScanCounts.
@@ -92,6 +103,36 @@ private:
 inline void PutMarker(const std::wstring& folder)
 {
     ASSERT_TRUE(WriteFileBytes(folder + L"\\marker.jpg", JpegWithoutExif()));
+}
+
+// Copies of the current set's thread handles, still valid after StopAllMonitors
+// has closed its own: they tell whether each monitor still runs, and how it
+// ended. The caller closes them (ExitCodes does).
+inline std::vector<HANDLE> CopyMonitorHandles()
+{
+    std::vector<HANDLE> copies;
+    for (HANDLE thread : MonitorThreads) {
+        HANDLE copy = nullptr;
+        if (thread && DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0,
+                                      FALSE, DUPLICATE_SAME_ACCESS))
+            copies.push_back(copy);
+    }
+    return copies;
+}
+
+// Exit codes of the threads, each waited for up to timeoutMs; STILL_ACTIVE
+// for one that has not ended. Closes the copies.
+inline std::vector<DWORD> ExitCodes(const std::vector<HANDLE>& threads, DWORD timeoutMs)
+{
+    std::vector<DWORD> codes;
+    for (HANDLE thread : threads) {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeThread(thread, &code);
+        codes.push_back(code);
+        CloseHandle(thread);
+    }
+    return codes;
 }
 
 class MonitorTest : public testing::Test {

@@ -123,6 +123,15 @@ TEST_F(MonitorTest, PathLengthsMissingFoldersAndRepeatedFolders)
               1);
     EXPECT_EQ(events.size(), 6u) << "three scans and three lines about refused folders";
     EXPECT_EQ(MonitorThreads[4] != nullptr, true) << "every folder takes a slot";
+
+    std::vector<HANDLE> threads = CopyMonitorHandles();
+    ASSERT_EQ(threads.size(), 5u);
+    EXPECT_EQ(ExitCodes({threads[1]}, 10000), std::vector<DWORD>{0xFFFFFFFF})
+        << "the long path is refused for good";
+    EXPECT_EQ(ExitCodes({threads[2]}, 0), std::vector<DWORD>{STILL_ACTIVE})
+        << "the missing folder is waited for";
+    for (size_t i : {0u, 3u, 4u})
+        CloseHandle(threads[i]);
 }
 
 TEST_F(MonitorTest, DriveRootIsScannedWithItsOwnBackslash)

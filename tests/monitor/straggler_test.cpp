@@ -1,6 +1,7 @@
 // A monitor still busy when a restart's time limit runs out. It is held inside
-// its first scan by the one message box a process shows for a log file that
-// cannot be opened; this runs in a process of its own for that reason.
+// the first picture of its first scan by the one message box a process shows
+// for a log file that cannot be opened; this runs in a process of its own for
+// that reason.
 #include "tests/monitor/monitor_fixture.h"
 
 #include "tests/support/local_app_data.h"
@@ -10,8 +11,12 @@ namespace {
 
 TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone)
 {
-    std::wstring held = MakeFolder(L"held");
-    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    // Two pictures, listed in the file system's order: whichever comes first
+    // holds the scan.
+    std::wstring held = root / L"held";
+    ASSERT_TRUE(CreateDirectoryW(held.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC_1.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC_2.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:27")));
     std::wstring next = MakeFolder(L"next");
     LocalAppDataScope localAppData;
     ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
@@ -35,14 +40,18 @@ TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone
     Start({next});
     ASSERT_TRUE(WaitForMonitors(1));
 
-    // Released, it finishes its scan, then its own stop wins over the change.
+    // Released, it finishes its picture and ends the scan there: its own stop
+    // wins over the next picture and over the change.
     ReleaseMessageBoxes();
     ASSERT_EQ(WaitForSingleObject(oldMonitor, 10000), WAIT_OBJECT_0);
     DWORD exitCode = 1;
     GetExitCodeThread(oldMonitor, &exitCode);
     CloseHandle(oldMonitor);
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(PathExists(held + L"\\20230401_072926.jpg")) << "the scan was finished";
+    EXPECT_EQ(ListFolder(held).size(), 3u) << "the two pictures and late.txt";
+    EXPECT_NE(PathExists(held + L"\\20230401_072926.jpg"), PathExists(held + L"\\20230401_072927.jpg"))
+        << "the held picture was renamed, the next one not read: "
+        << testing::PrintToString(ListFolder(held));
     EXPECT_EQ(MonitorScanCounts::Of(held + L"\\"), 1) << "no scan after the stop";
     EXPECT_EQ(Statistics.FoldersMonitored, 1) << "the new set's count is its own";
 

@@ -18,35 +18,6 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
-// Copies of the current set's thread handles, still valid after StopAllMonitors
-// has closed its own: they tell whether each monitor really ended, and how.
-std::vector<HANDLE> CopyMonitorHandles()
-{
-    std::vector<HANDLE> copies;
-    for (HANDLE thread : MonitorThreads) {
-        HANDLE copy = nullptr;
-        if (thread && DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, 0,
-                                      FALSE, DUPLICATE_SAME_ACCESS))
-            copies.push_back(copy);
-    }
-    return copies;
-}
-
-// Exit codes of the threads, each waited for up to timeoutMs; STILL_ACTIVE
-// for one that has not ended. Closes the copies.
-std::vector<DWORD> ExitCodes(const std::vector<HANDLE>& threads, DWORD timeoutMs)
-{
-    std::vector<DWORD> codes;
-    for (HANDLE thread : threads) {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0)
-            GetExitCodeThread(thread, &code);
-        codes.push_back(code);
-        CloseHandle(thread);
-    }
-    return codes;
-}
-
 // ---------------------------------------------------------------- moved away
 
 struct MoveCase {
@@ -59,10 +30,12 @@ void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
 class WatchedFolderMoved : public MonitorTest, public testing::WithParamInterface<MoveCase> {};
 
 // The monitor keeps its notification on the folder wherever it went, but it
-// scans the path it was given: every change in the moved folder brings one
-// scan that finds the path gone. The pictures wait, unchanged, for a monitor
-// of the folder's new path.
-TEST_P(WatchedFolderMoved, ReportsThePathMissingAtTheRescanAndStillStops)
+// scans the path it was given: a change in the moved folder brings one scan
+// that finds the path gone. When the interval passes without a change it
+// looks at the path itself, finds no folder there, says so and waits, no
+// longer counted. The pictures wait, unchanged, until the folder is back under
+// its path; it is then scanned and watched as a new folder.
+TEST_P(WatchedFolderMoved, IsReportedMissingAndWatchedAgainWhenMovedBack)
 {
     std::wstring watched = MakeFolder(L"watched");
     ASSERT_TRUE(CreateDirectoryW((root / L"bin").c_str(), nullptr));
@@ -76,15 +49,26 @@ TEST_P(WatchedFolderMoved, ReportsThePathMissingAtTheRescanAndStillStops)
     std::map<std::wstring, uint64_t> before = FolderContents(moved);
 
     const std::wstring missing = L"Directory " + watched + L"\\, does not exist";
-    ASSERT_TRUE(WaitUntil([&] { return MarkerLinesOf(watched + L"\\") == 1 && EventTexts().size() == 2; },
-                          20000))
+    ASSERT_TRUE(WaitUntil([] { return EventTexts().size() == 3; }, 30000))
         << testing::PrintToString(EventTexts());
-    StopAllMonitors(10000);
+    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched)}));
+    EXPECT_EQ(Statistics.FoldersMonitored, 0);
+    EXPECT_EQ(FolderContents(moved), before) << "nothing renamed, nothing lost";
 
+    ASSERT_TRUE(MoveFileW(moved.c_str(), watched.c_str()));
+    ASSERT_TRUE(WaitForMonitors(1, 30000));
+    StopAllMonitors(10000);
     EXPECT_EQ(ExitCodes(threads, 0), std::vector<DWORD>{0});
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
-    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), missing}));
-    EXPECT_EQ(FolderContents(moved), before) << "nothing renamed, nothing lost";
+    Texts events = EventTexts();
+    ASSERT_EQ(events.size(), 6u) << testing::PrintToString(events);
+    EXPECT_EQ(Texts(events.begin(), events.begin() + 4),
+              (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched), BackEvent(watched)}));
+    // Scanned as a new folder: both pictures, in the order the folder lists them.
+    Texts scan(events.begin() + 4, events.end());
+    std::sort(scan.begin(), scan.end());
+    EXPECT_EQ(scan, (Texts{MarkerEvent(watched + L"\\"),
+                           L"Renamed " + watched + L"\\DSC.jpg to 20230401_072926.jpg"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Moves, WatchedFolderMoved,
@@ -162,12 +146,12 @@ TEST_F(MonitorTest, WatchedFolderDeletedGoesWhenItsMonitorStops)
 // Another program (here a process of the host system that Wine runs on)
 // deletes the watched folder outright. The test asks for the deletion by
 // writing "delete-<name>" into the folder named by LUMISTAMP_HOST_SCRATCH;
-// tests/reliability/host_delete.sh runs this test and does the deleting.
-TEST_F(MonitorTest, WatchedFolderDeletedByAnotherProgramIsReportedMissingAndStillStops)
+// tests/support/host_requests.sh runs this test and does the deleting.
+TEST_F(MonitorTest, WatchedFolderDeletedByAnotherProgramIsWatchedAgainWhenMadeAgain)
 {
     wchar_t scratch[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"LUMISTAMP_HOST_SCRATCH", scratch, ARRAYSIZE(scratch)))
-        GTEST_SKIP() << "no deleting helper: run through tests/reliability/host_delete.sh";
+        GTEST_SKIP() << "no deleting helper: run through tests/support/host_requests.sh";
     std::wstring watched = std::wstring(scratch) + L"\\watched";
     std::wstring request = std::wstring(scratch) + L"\\delete-watched";
     ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
@@ -180,23 +164,23 @@ TEST_F(MonitorTest, WatchedFolderDeletedByAnotherProgramIsReportedMissingAndStil
     ASSERT_TRUE(WaitUntil([&] { return !PathExists(watched) && !PathExists(request); }, 20000))
         << "the helper did not delete the folder";
 
-    // The deletion of the marker is a change: one rescan, which finds no folder.
+    // The deletion of the marker is a change: one rescan, which finds no
+    // folder. The look at the interval finds none either, and says so.
     const std::wstring missing = L"Directory " + watched + L"\\, does not exist";
-    ASSERT_TRUE(WaitUntil([&] { return EventTexts().size() == 2; }, 20000));
-    StopAllMonitors(10000);
-    EXPECT_EQ(ExitCodes(threads, 0), std::vector<DWORD>{0});
+    ASSERT_TRUE(WaitUntil([&] { return EventTexts().size() == 3; }, 30000))
+        << testing::PrintToString(EventTexts());
+    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched)}));
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
-    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), missing}));
 
-    // A folder made again under the same name is watched from the next start.
+    // Made again under the same name, it is watched again by the same monitor.
     ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
-    ClearEventHistory();
-    PrepareMonitorSet();
-    Start({watched});
-    ASSERT_TRUE(WaitForMonitors(1));
-    EXPECT_EQ(EventTexts(), Texts{L"Renamed " + watched + L"\\DSC.jpg to 20230401_072926.jpg"});
+    ASSERT_TRUE(WaitForMonitors(1, 30000));
     StopAllMonitors(10000);
+    EXPECT_EQ(ExitCodes(threads, 0), std::vector<DWORD>{0});
+    EXPECT_EQ(EventTexts(), (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched),
+                                   BackEvent(watched),
+                                   L"Renamed " + watched + L"\\DSC.jpg to 20230401_072926.jpg"}));
     RemoveTree(watched);
 }
 
