@@ -41,7 +41,8 @@ void FillEventsList()
         size_t characters = 0;
         for (const std::wstring& line : EventHistory)
             characters += line.size() + 1;
-        SendMessageW(list, LB_INITSTORAGE, EventHistory.size(), characters * sizeof(wchar_t));
+        SendMessageW(list, LB_INITSTORAGE, EventHistory.size(),
+                     static_cast<LPARAM>(characters * sizeof(wchar_t)));
 
         // Only a line with more characters than all before it is measured: the
         // extent follows the longest line, the first of equals.
