@@ -28,20 +28,20 @@ inline bool IsOnlineOnly(uint32_t attributes)
 // not running or not reachable, a file in sync or locked by it, and the like.
 inline bool IsCloudFileError(DWORD error)
 {
-    switch (error) {
-    case 362: case 363: case 364: case 365: case 366:  // provider not running .. checksum
-    case 374: case 375:                                // property blobs, version
-    case 377: case 378: case 379: case 380: case 381:  // not in sync .. read-only volume
-    case 382: case 383:                                // connected provider only, validation
-    case 386: case 387: case 388: case 389: case 390:  // authentication .. not under sync root
-    case 391: case 392: case 393: case 394: case 395:  // in use, pinned, aborted, corrupt, denied
-    case 396: case 397: case 398:                      // hardlinks, lock conflict, canceled
-    case 404:                                          // provider terminated
-    case 426:                                          // request timeout
-    case 434:                                          // dehydration disallowed
-    case 475:                                          // message timeout
-        return true;
-    default:
-        return false;
+    // Runs of codes, first and last.
+    static const DWORD runs[][2] = {
+        {362, 366},  // provider not running .. checksum
+        {374, 375},  // property blobs, version
+        {377, 383},  // not in sync .. validation (connected provider only, read-only volume)
+        {386, 398},  // authentication .. canceled (in use, pinned, lock conflict, hardlinks)
+        {404, 404},  // provider terminated
+        {426, 426},  // request timeout
+        {434, 434},  // dehydration disallowed
+        {475, 475},  // message timeout
+    };
+    for (const auto& run : runs) {
+        if (error >= run[0] && error <= run[1])
+            return true;
     }
+    return false;
 }
