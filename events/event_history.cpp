@@ -22,7 +22,8 @@ static bool LogFileFailureReported = false;
 
 static const wchar_t CannotOpenLogFile[] =
     L"Cannot open File to save Event History, Error %d. The last Event is not saved to file.";
-static const wchar_t CannotWriteLogFile[] = L"Cannot write to File to save Event History, Error %d.";
+static const wchar_t CannotWriteLogFile[] =
+    L"Cannot write to File to save Event History, Error %d.";
 
 void AcquireHistoryLock() { AcquireSRWLockExclusive(&HistoryLock); }
 void ReleaseHistoryLock() { ReleaseSRWLockExclusive(&HistoryLock); }

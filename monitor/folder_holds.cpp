@@ -27,7 +27,10 @@ FolderHold* NewFolderHold()
     FolderHold* hold = new FolderHold{CreateEventW(nullptr, TRUE, FALSE, nullptr),
                                       CreateEventW(nullptr, TRUE, TRUE, nullptr),
                                       CreateEventW(nullptr, FALSE, FALSE, nullptr),
-                                      nullptr, nullptr, nullptr, false};
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      false};
     if (!hold->letGo || !hold->letGone || !hold->lookAgain) {
         DWORD error = GetLastError();
         DeleteFolderHold(hold);

@@ -8,12 +8,12 @@
 #include "monitor/folder_watch.h"
 
 struct FolderHold {
-    HANDLE letGo;        // manual reset: let go of the folder; reset by the monitor once it has
-    HANDLE letGone;      // manual reset: set while the monitor holds nothing on the folder
-    HANDLE lookAgain;    // auto reset: look for the folder now, not at the interval
-    HANDLE folder;       // the directory handle held and registered, or null
-    HANDLE releasedOnRequest;  // the one let go of when asked, until the folder is held again
-    HDEVNOTIFY notice;   // the registration of folder, or of releasedOnRequest; null if none
+    HANDLE letGo;      // manual reset: let go of the folder; reset by the monitor once it has
+    HANDLE letGone;    // manual reset: set while the monitor holds nothing on the folder
+    HANDLE lookAgain;  // auto reset: look for the folder now, not at the interval
+    HANDLE folder;     // the directory handle held and registered, or null
+    HANDLE releasedOnRequest;   // the one let go of when asked, until the folder is held again
+    HDEVNOTIFY notice;          // the registration of folder, or of releasedOnRequest; null if none
     bool registrationReported;  // a failed registration is logged once per monitor
 };
 

@@ -67,8 +67,7 @@ static bool IdentityOf(HANDLE directory, FolderIdentity& identity)
 static bool DeletePending(HANDLE directory)
 {
     FILE_STANDARD_INFO standard;
-    return GetFileInformationByHandleEx(directory, FileStandardInfo, &standard,
-                                        sizeof(standard)) &&
+    return GetFileInformationByHandleEx(directory, FileStandardInfo, &standard, sizeof(standard)) &&
            standard.DeletePending;
 }
 
@@ -91,8 +90,8 @@ bool StillTheWatchedFolder(const wchar_t* path, const FolderWatch& watch)
 bool NeverAFolder(DWORD error)
 {
     switch (error) {
-    case ERROR_DIRECTORY:            // a file
-    case ERROR_INVALID_NAME:         // a character no name may hold, or a file asked for as a folder
+    case ERROR_DIRECTORY:     // a file
+    case ERROR_INVALID_NAME:  // a character no name may hold, or a file asked for as a folder
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
         return true;

@@ -12,7 +12,8 @@ HANDLE MonitorThreads[MaxMonitors] = {};
 
 static const wchar_t TooManyFolders[] = L"Monitoring only %d folders. Ignoring: %s";
 static const wchar_t CannotStartThread[] = L"Cannot start monitoring thread, Error %d";
-static const wchar_t CannotMakeStopEvent[] = L"Cannot create the stop signal for monitors, Error %d";
+static const wchar_t CannotMakeStopEvent[] =
+    L"Cannot create the stop signal for monitors, Error %d";
 
 // Which set counts in FoldersMonitored; a monitor of an earlier set that is
 // still running leaves the count alone. The lock makes the test and the change

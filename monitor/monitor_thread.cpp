@@ -15,7 +15,8 @@
 
 static const wchar_t PathTooLong[] =
     L"The following directory path contains %d characters, maxium is %d. It will not be monitored";
-static const wchar_t FolderMissing[] = L"Directory '%s', does not exist, Directory is not monitored";
+static const wchar_t FolderMissing[] =
+    L"Directory '%s', does not exist, Directory is not monitored";
 static const wchar_t CannotWatch[] = L"FindFirstFile for %s returns %d, Directory is not monitored";
 static const wchar_t WaitFailed[] = L"Error %d waiting on %s. Folder is not monitored";
 static const wchar_t RearmFailed[] = L"Error %d FindNextChangeNotification, %s is not monitored";
@@ -40,7 +41,10 @@ struct Monitor {
 };
 
 // A stop, or a request to let go of the folder, ends a scan, a delay or a wait.
-static bool Interrupted(DWORD woken) { return woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1; }
+static bool Interrupted(DWORD woken)
+{
+    return woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 1;
+}
 
 static WatchEnd InterruptOf(DWORD woken)
 {

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-void BeginBusyScan(BusyFiles& busy)
-{
-    ++busy.scan;
-}
+void BeginBusyScan(BusyFiles& busy) { ++busy.scan; }
 
 void EndBusyScan(BusyFiles& busy)
 {

@@ -18,10 +18,10 @@ constexpr DWORD FirstRetryMs = 2000;
 constexpr DWORD LongestRetryMs = 60000;
 
 struct BusyFile {
-    ULONGLONG due;          // tick count of the next retry
-    DWORD intervalMs;       // the wait before it
-    DWORD reportedError;    // the error already logged for it, 0 if none
-    uint64_t scan;          // the last scan that found it busy
+    ULONGLONG due;        // tick count of the next retry
+    DWORD intervalMs;     // the wait before it
+    DWORD reportedError;  // the error already logged for it, 0 if none
+    uint64_t scan;        // the last scan that found it busy
 };
 
 // Bound: one entry per file the last scan found busy. Every scan notes again
@@ -44,7 +44,6 @@ void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now);
 // True the first time error is reported for the busy file (call NoteBusy
 // first); false while the same error lasts.
 bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error);
-
 
 // How long the monitor may wait for a change before the next retry is due:
 // INFINITE when no file is busy.

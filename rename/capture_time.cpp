@@ -13,7 +13,8 @@
 #include "rename/target_name.h"
 #include "settings/settings.h"
 
-static const wchar_t NoExifDate[] = L"No Exif information available for %s failed, File not renamed";
+static const wchar_t NoExifDate[] =
+    L"No Exif information available for %s failed, File not renamed";
 static const wchar_t DateValueUnreadable[] = L"GetPropertyItem for %s failed, Error %d";
 static const wchar_t DateValueNotADate[] = L"Cannot retrieve date/time from %s";
 static const wchar_t CannotConvertFileTime[] =
@@ -48,8 +49,8 @@ static bool KeepsLocalTimes(FolderVolume& volume)
 
 // A picture that was read and holds no date: named after its last write with
 // the option on, reported without.
-static CaptureTimeRead UndatedPicture(const wchar_t* path, uint64_t lastWrite,
-                                      FolderVolume& volume, CaptureTime* time)
+static CaptureTimeRead UndatedPicture(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
+                                      CaptureTime* time)
 {
     if (Settings.FileModifiedDate.load() == 0) {
         LogEventFormat(NoExifDate, path);

@@ -52,6 +52,5 @@ CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& rep
 void ReportCompanionRefused(DWORD error, const std::wstring& reportedOldPath,
                             const std::wstring& newPath)
 {
-    LogEventFormat(RenameFailed, static_cast<int>(error), reportedOldPath.c_str(),
-                   newPath.c_str());
+    LogEventFormat(RenameFailed, static_cast<int>(error), reportedOldPath.c_str(), newPath.c_str());
 }

@@ -16,8 +16,7 @@ constexpr size_t MarkerHeaderBytes = 4;
 bool GapHoldsExifBlock(const std::vector<uint8_t>& bytes)
 {
     size_t offset = 0, size = 0, needed = 0;
-    return FindExifBlock(bytes.data(), bytes.size(), &offset, &size, &needed) ==
-           ExifSearch::Found;
+    return FindExifBlock(bytes.data(), bytes.size(), &offset, &size, &needed) == ExifSearch::Found;
 }
 
 }  // namespace

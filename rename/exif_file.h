@@ -24,7 +24,8 @@ constexpr size_t ExifMaxExtent = 1024 * 1024;
 // it tells the two apart: 0 when the file was read (and holds no block), else
 // the system error of the open or read that failed (a sharing or lock
 // violation when another program has the file open).
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure = nullptr);
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block,
+                   unsigned long* failure = nullptr);
 
 // The same over any byte source: readAt reads count bytes at offset into dest
 // and returns how many it read, fewer only at the end of the data. Portable, so

@@ -32,8 +32,8 @@ ExifSearch AskFor(uint64_t bytes, size_t* bytesNeeded)
 // The walk looks at marker headers and at the signature of APP1 segments only:
 // the body of a segment it passes over is never read, so a caller may leave it
 // unread (ReadExifBlock seeks over such bodies).
-ExifSearch FindExifBlock(const uint8_t* bytes, size_t size, size_t* blockOffset,
-                         size_t* blockSize, size_t* bytesNeeded)
+ExifSearch FindExifBlock(const uint8_t* bytes, size_t size, size_t* blockOffset, size_t* blockSize,
+                         size_t* bytesNeeded)
 {
     *blockOffset = 0;
     *blockSize = 0;
@@ -176,7 +176,7 @@ ExifTagStatus EntryValue(const Tiff& tiff, uint64_t entry, ExifValue* value)
 {
     uint64_t count = tiff.U32(entry + 4);
     uint64_t size = count * TypeSize(tiff.U16(entry + 2));  // at most 2^35: no wrap
-    uint64_t at = entry + 8;                                  // inline when it fits in 4 bytes
+    uint64_t at = entry + 8;                                // inline when it fits in 4 bytes
     if (size > 4) {
         at = tiff.U32(entry + 8);
         if (at > tiff.size || size > tiff.size - at)

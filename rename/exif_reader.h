@@ -15,8 +15,8 @@ enum class ExifSearch {
 // Walks the JPEG markers from SOI to the first APP1 segment that starts with
 // "Exif\0\0" (stopping at SOS or EOI). The block is the TIFF data after that
 // signature, up to the end of the segment.
-ExifSearch FindExifBlock(const uint8_t* bytes, size_t size, size_t* blockOffset,
-                         size_t* blockSize, size_t* bytesNeeded);
+ExifSearch FindExifBlock(const uint8_t* bytes, size_t size, size_t* blockOffset, size_t* blockSize,
+                         size_t* bytesNeeded);
 
 struct ExifValue {
     const uint8_t* data = nullptr;  // points into the block

@@ -10,7 +10,8 @@
 #include "rename/long_path.h"
 
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
-static const wchar_t FolderNotListed[] = L"FindFirstFile for %s returns %d, Directory is not monitored";
+static const wchar_t FolderNotListed[] =
+    L"FindFirstFile for %s returns %d, Directory is not monitored";
 
 static const wchar_t RawExtension[] = L".NEF";
 
@@ -34,10 +35,12 @@ static void AddEntry(const FILE_ID_BOTH_DIR_INFO& entry, FolderListing* listing)
         return;
 
     size_t extensionAt = static_cast<size_t>(extension - name.c_str());
-    ListedFile file = {std::move(name), extensionAt,
+    ListedFile file = {std::move(name),
+                       extensionAt,
                        static_cast<uint64_t>(entry.EndOfFile.QuadPart),
                        static_cast<uint64_t>(entry.LastWriteTime.QuadPart),
-                       static_cast<uint64_t>(entry.ChangeTime.QuadPart), entry.FileAttributes};
+                       static_cast<uint64_t>(entry.ChangeTime.QuadPart),
+                       entry.FileAttributes};
     if (picture) {
         listing->pictures.push_back(std::move(file));
     } else {
@@ -100,8 +103,8 @@ std::wstring FoldedName(const std::wstring& name)
     std::wstring folded(name);
     if (!folded.empty())
         LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.c_str(),
-                      static_cast<int>(name.size()), folded.data(),
-                      static_cast<int>(folded.size()), nullptr, nullptr, 0);
+                      static_cast<int>(name.size()), folded.data(), static_cast<int>(folded.size()),
+                      nullptr, nullptr, 0);
     return folded;
 }
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 struct ListedFile {
-    std::wstring name;      // the short name, as listed
-    size_t extension;       // where the extension starts in name
+    std::wstring name;  // the short name, as listed
+    size_t extension;   // where the extension starts in name
     uint64_t size;
-    uint64_t lastWrite;     // FILETIME as one number
-    uint64_t changeTime;    // moves on any write or attribute change, as the file system keeps it
-    uint32_t attributes;    // FILE_ATTRIBUTE_* as listed
+    uint64_t lastWrite;   // FILETIME as one number
+    uint64_t changeTime;  // moves on any write or attribute change, as the file system keeps it
+    uint32_t attributes;  // FILE_ATTRIBUTE_* as listed
 };
 
 struct FolderListing {

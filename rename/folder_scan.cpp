@@ -22,8 +22,7 @@
 static const wchar_t Renamed[] = L"Renamed %s to %s";
 static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
 static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
-static const wchar_t LeftOnline[] =
-    L"%s is online-only and was not downloaded, File not renamed";
+static const wchar_t LeftOnline[] = L"%s is online-only and was not downloaded, File not renamed";
 
 // Room for any file name (at most 259 characters) twice over in a target path.
 constexpr size_t TargetPathRoom = 520;
@@ -77,10 +76,14 @@ static bool MoveToTarget(const std::wstring& folderPath, const std::wstring& old
 static PictureOutcome OutcomeOf(CaptureTimeRead read)
 {
     switch (read) {
-    case CaptureTimeRead::NoDate: return PictureOutcome::NoDate;
-    case CaptureTimeRead::DateUnreadable: return PictureOutcome::DateUnreadable;
-    case CaptureTimeRead::DateNotADate: return PictureOutcome::DateNotADate;
-    default: return PictureOutcome::FileTimeUnread;
+    case CaptureTimeRead::NoDate:
+        return PictureOutcome::NoDate;
+    case CaptureTimeRead::DateUnreadable:
+        return PictureOutcome::DateUnreadable;
+    case CaptureTimeRead::DateNotADate:
+        return PictureOutcome::DateNotADate;
+    default:
+        return PictureOutcome::FileTimeUnread;
     }
 }
 
@@ -179,9 +182,8 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     CaptureTime time = {};
     unsigned long readError = 0;
     bool fromFileTime = false;
-    CaptureTimeRead read =
-        FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time, &readError,
-                        &fromFileTime);
+    CaptureTimeRead read = FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time,
+                                           &readError, &fromFileTime);
     if (read == CaptureTimeRead::Busy) {
         // Still being written (or held): waited for, neither read nor named.
         WaitForRetry(scan, picture.name);
@@ -230,8 +232,7 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
         } else if (FailedExistenceTests() != failedTests) {
             Settle(scan, picture.name, picture, PictureOutcome::TargetUntested);
         }
-        LogEventFormat(RenameFailed, static_cast<int>(error), picture.name.c_str(),
-                       newPath.data());
+        LogEventFormat(RenameFailed, static_cast<int>(error), picture.name.c_str(), newPath.data());
         return;
     }
 
@@ -265,9 +266,8 @@ static void FollowLateCompanions(ScanState& scan)
         }
         if (pictureBases.count(FoldedName(oldBase)))
             continue;
-        CompanionMove move =
-            MoveListedCompanion(scan, raw, CompanionPath(scan.folder + raw.name),
-                                CompanionPath(scan.folder + *newBase + L"."));
+        CompanionMove move = MoveListedCompanion(scan, raw, CompanionPath(scan.folder + raw.name),
+                                                 CompanionPath(scan.folder + *newBase + L"."));
         if (move != CompanionMove::Busy && move != CompanionMove::Refused)
             ForgetRename(scan.memory.renames, oldBase);
     }
@@ -287,8 +287,8 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
 // Whether one of the events that end a scan early is signalled.
 static bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount)
 {
-    return endEventCount > 0 &&
-           WaitForMultipleObjects(endEventCount, endEvents, FALSE, 0) < WAIT_OBJECT_0 + endEventCount;
+    return endEventCount > 0 && WaitForMultipleObjects(endEventCount, endEvents, FALSE, 0) <
+                                    WAIT_OBJECT_0 + endEventCount;
 }
 
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory,

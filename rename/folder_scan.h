@@ -28,6 +28,5 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
 
 // The part of a scan after the listing: the listed pictures worked through,
 // ended early as above when endEvents are given.
-void ScanListing(const std::wstring& folderPath, const FolderListing& listing,
-                 FolderMemory& memory, const HANDLE* endEvents = nullptr,
-                 DWORD endEventCount = 0);
+void ScanListing(const std::wstring& folderPath, const FolderListing& listing, FolderMemory& memory,
+                 const HANDLE* endEvents = nullptr, DWORD endEventCount = 0);

@@ -18,8 +18,8 @@ std::wstring LongPath(const std::wstring& path)
     // "." and "..", a relative path), so it is done here first. A trailing
     // backslash, which a folder's search pattern base has, is kept.
     std::vector<wchar_t> full(path.size() + MAX_PATH);
-    DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                    nullptr);
+    DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0 || length >= full.size())
         return path;
     std::wstring normal(full.data(), length);

@@ -2,8 +2,7 @@
 
 #include "rename/folder_listing.h"
 
-void RememberRename(RenameMemory& renames, const std::wstring& oldBase,
-                    const std::wstring& newBase)
+void RememberRename(RenameMemory& renames, const std::wstring& oldBase, const std::wstring& newBase)
 {
     if (renames.byOldBase.size() >= MaxRememberedRenames) {
         uint64_t keepFrom = renames.made - MaxRememberedRenames / 2;

@@ -12,7 +12,8 @@ constexpr size_t EntryFixedBytes = 1 + 2 + 3 * 8;
 #if defined(__clang__)
 __attribute__((no_sanitize("unsigned-integer-overflow")))
 #endif
-uint64_t Fnv1a(const uint8_t* bytes, size_t size)
+uint64_t
+Fnv1a(const uint8_t* bytes, size_t size)
 {
     uint64_t hash = 0xcbf29ce484222325ull;
     for (size_t i = 0; i < size; ++i) {

@@ -28,8 +28,8 @@ constexpr size_t MaxSettledNameBytes = 1024;
 constexpr uint32_t MaxSettledFileEntries = 250000;
 constexpr size_t MaxSettledFolderBytes = 32767 * 3;
 
-constexpr uint8_t SettledFlagNumbered = 0x01;   // keeps a numbered name (else bears its name)
-constexpr uint8_t SettledFlagFileTime = 0x02;   // named after its file time
+constexpr uint8_t SettledFlagNumbered = 0x01;  // keeps a numbered name (else bears its name)
+constexpr uint8_t SettledFlagFileTime = 0x02;  // named after its file time
 constexpr uint8_t SettledFlagsKnown = 0x03;
 
 struct SettledFileEntry {

@@ -7,10 +7,7 @@
 // "YYYYMMDD_HHMMSS" with a four-digit year.
 constexpr size_t StampLength = 15;
 
-void BeginSettledScan(SettledPictures& settled)
-{
-    ++settled.scan;
-}
+void BeginSettledScan(SettledPictures& settled) { ++settled.scan; }
 
 void EndSettledScan(SettledPictures& settled)
 {
@@ -23,8 +20,7 @@ void EndSettledScan(SettledPictures& settled)
     });
 }
 
-bool IsSettled(SettledPictures& settled, const ListedFile& picture,
-               const std::wstring& folderPath)
+bool IsSettled(SettledPictures& settled, const ListedFile& picture, const std::wstring& folderPath)
 {
     auto found = settled.byName.find(picture.name);
     if (found == settled.byName.end())
@@ -41,8 +37,8 @@ bool IsSettled(SettledPictures& settled, const ListedFile& picture,
         return true;
     // The plain name is the stamp the name begins with and the same extension;
     // once it is free the picture moves to it.
-    std::wstring plain = folderPath + picture.name.substr(0, StampLength) +
-                         picture.name.substr(picture.extension);
+    std::wstring plain =
+        folderPath + picture.name.substr(0, StampLength) + picture.name.substr(picture.extension);
     return FileExists(plain.c_str());
 }
 
@@ -55,8 +51,8 @@ void SettlePicture(SettledPictures& settled, const std::wstring& name, const Lis
     if (IsKeptOutcome(outcome) ||
         (found != settled.byName.end() && IsKeptOutcome(found->second.outcome)))
         settled.keptChanged = true;
-    settled.byName[name] = {listed.size,  listed.lastWrite, listed.changeTime,
-                            outcome,      fromFileTime,     settled.scan};
+    settled.byName[name] = {listed.size, listed.lastWrite, listed.changeTime,
+                            outcome,     fromFileTime,     settled.scan};
 }
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name)

@@ -11,14 +11,14 @@
 #include "rename/folder_listing.h"
 
 enum class PictureOutcome : uint8_t {
-    BearsItsName,      // already named after its capture time
-    KeepsNumberedName, // named with its stamp, waits for the plain name to be free
-    NoDate,            // no date property (or not a JPEG with EXIF), fallback off
-    DateUnreadable,    // the date property lies outside its block
-    DateNotADate,      // the date property is not six numbers
-    FileTimeUnread,    // the fallback could not read the file's time
-    TargetUntested,    // the existence test of its target name failed
-    OnlineOnly,        // a cloud provider's placeholder, left unread
+    BearsItsName,       // already named after its capture time
+    KeepsNumberedName,  // named with its stamp, waits for the plain name to be free
+    NoDate,             // no date property (or not a JPEG with EXIF), fallback off
+    DateUnreadable,     // the date property lies outside its block
+    DateNotADate,       // the date property is not six numbers
+    FileTimeUnread,     // the fallback could not read the file's time
+    TargetUntested,     // the existence test of its target name failed
+    OnlineOnly,         // a cloud provider's placeholder, left unread
 };
 
 struct SettledPicture {
@@ -26,8 +26,8 @@ struct SettledPicture {
     uint64_t lastWrite;
     uint64_t changeTime;  // moves on any write, a date rewritten in place included
     PictureOutcome outcome;
-    bool fromFileTime;    // named after its last-write time: read again with the option off
-    uint32_t scan;        // the last scan that listed it (or settled it)
+    bool fromFileTime;  // named after its last-write time: read again with the option off
+    uint32_t scan;      // the last scan that listed it (or settled it)
 };
 
 // Bound: one entry per picture the folder holds, about 130 bytes each with a
@@ -63,8 +63,7 @@ void EndSettledScan(SettledPictures& settled);
 // is taken; an online-only one while it is still online-only (made local, it
 // keeps its size and time); one named after its file time only while the
 // FileModifiedDate option is on.
-bool IsSettled(SettledPictures& settled, const ListedFile& picture,
-               const std::wstring& folderPath);
+bool IsSettled(SettledPictures& settled, const ListedFile& picture, const std::wstring& folderPath);
 
 void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
                    PictureOutcome outcome, bool fromFileTime = false);

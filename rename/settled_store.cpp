@@ -21,8 +21,8 @@ static std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                         nullptr, nullptr);
@@ -101,8 +101,8 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
         return;
     }
     std::vector<SettledFileEntry> entries;
-    SettledFileRead read = ParseSettledFile(bytes.data(), bytes.size(),
-                                            {volumeSerial, file.folderKey}, &entries);
+    SettledFileRead read =
+        ParseSettledFile(bytes.data(), bytes.size(), {volumeSerial, file.folderKey}, &entries);
     if (read != SettledFileRead::Loaded) {
         // Another volume in the same drive (a card swapped) is no damage:
         // its pictures are simply read.
@@ -113,14 +113,15 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
     }
     for (const SettledFileEntry& entry : entries) {
         std::wstring name;
-        if (!Wide(entry.name, &name) ||
-            memory.settled.byName.size() >= MaxSettledPictures)
+        if (!Wide(entry.name, &name) || memory.settled.byName.size() >= MaxSettledPictures)
             continue;
         PictureOutcome outcome = (entry.flags & SettledFlagNumbered) != 0
                                      ? PictureOutcome::KeepsNumberedName
                                      : PictureOutcome::BearsItsName;
-        memory.settled.byName[name] = {entry.size,       entry.lastWrite,
-                                       entry.changeTime, outcome,
+        memory.settled.byName[name] = {entry.size,
+                                       entry.lastWrite,
+                                       entry.changeTime,
+                                       outcome,
                                        (entry.flags & SettledFlagFileTime) != 0,
                                        memory.settled.scan};
     }
@@ -156,7 +157,8 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
     for (const auto& [name, picture] : memory.settled.byName) {
         if (!IsKeptOutcome(picture.outcome))
             continue;
-        uint8_t flags = picture.outcome == PictureOutcome::KeepsNumberedName ? SettledFlagNumbered : 0;
+        uint8_t flags = picture.outcome == PictureOutcome::KeepsNumberedName ? SettledFlagNumbered
+                                                                             : 0;
         if (picture.fromFileTime)
             flags |= SettledFlagFileTime;
         entries.push_back({Utf8(name), flags, picture.size, picture.lastWrite, picture.changeTime});

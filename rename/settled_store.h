@@ -22,13 +22,13 @@ constexpr uint64_t MaxKeptPicturesFileBytes = 64ull * 1024 * 1024;
 
 // The kept file's state in a monitor's memory. One-shot scans keep nothing.
 struct KeptPicturesFile {
-    bool kept = false;         // this memory is a monitor's, kept between runs
-    bool loaded = false;       // read (or found missing or damaged) at the first scan
-    std::wstring path;         // the file
-    std::wstring folderPath;   // the folder, for messages
-    std::string folderKey;     // the folder path as the file's header holds it
+    bool kept = false;        // this memory is a monitor's, kept between runs
+    bool loaded = false;      // read (or found missing or damaged) at the first scan
+    std::wstring path;        // the file
+    std::wstring folderPath;  // the folder, for messages
+    std::string folderKey;    // the folder path as the file's header holds it
     uint32_t volumeSerial = 0;
-    ULONGLONG savedAt = 0;     // when it was last written, 0: not yet
+    ULONGLONG savedAt = 0;  // when it was last written, 0: not yet
     bool failureReported = false;
 };
 
@@ -40,8 +40,7 @@ std::wstring KeptPicturesPath(const std::wstring& folderPath);
 // its first scan works through the listing; volumeSerial is the listed
 // folder's. A missing file is no event; a truncated, foreign or corrupt one is
 // ignored with one event line, and written anew.
-void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath,
-                      uint32_t volumeSerial);
+void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial);
 
 // Writes the kept pictures when they changed since the last write, as a new
 // file moved over the old one, so that no reader ever meets half a file:

@@ -61,10 +61,7 @@ void ComposeTargetName(const wchar_t* folderPath, const wchar_t* oldPath, wchar_
 
 static thread_local unsigned ExistenceTestFailures = 0;
 
-unsigned FailedExistenceTests()
-{
-    return ExistenceTestFailures;
-}
+unsigned FailedExistenceTests() { return ExistenceTestFailures; }
 
 std::wstring StampOf(const CaptureTime& t)
 {

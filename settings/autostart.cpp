@@ -60,9 +60,8 @@ static void DeleteEntry(HKEY runKey)
 void UpdateAutostartEntry()
 {
     HKEY runKey = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, RunKey, 0, nullptr,
-                                     REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &runKey,
-                                     nullptr);
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, RunKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_SET_VALUE, nullptr, &runKey, nullptr);
     if (status != ERROR_SUCCESS) {
         ReportWithCode(CannotOpenRunKey, status);
         return;

@@ -94,8 +94,8 @@ static void LoadFolders(HKEY key)
     // counts them in the size it reports).
     std::vector<wchar_t> list(size / sizeof(wchar_t) + 3, L'\0');
     size = static_cast<DWORD>(list.size() * sizeof(wchar_t));
-    status = RegGetValueW(key, nullptr, FoldersValue, RRF_RT_REG_MULTI_SZ, nullptr, list.data(),
-                          &size);
+    status =
+        RegGetValueW(key, nullptr, FoldersValue, RRF_RT_REG_MULTI_SZ, nullptr, list.data(), &size);
     if (status != ERROR_SUCCESS)
         LogEventFormat(CannotQueryFolders, static_cast<int>(status));
 

@@ -21,10 +21,7 @@
 
 static std::atomic<int> Scans{0};
 
-static void CountScan(const wchar_t*)
-{
-    ++Scans;
-}
+static void CountScan(const wchar_t*) { ++Scans; }
 
 static double CpuSeconds()
 {
@@ -32,7 +29,8 @@ static double CpuSeconds()
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     auto seconds = [](FILETIME t) {
         return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) / 1e7;
+                                   t.dwLowDateTime) /
+               1e7;
     };
     return seconds(kernel) + seconds(user);
 }
@@ -76,8 +74,8 @@ int wmain(int argc, wchar_t** argv)
     }
     std::wstring held = folder + L"\\DSC_0001.jpg";
     WriteBytes(held, JpegWithDate(0x9003, "2022:06:01 12:00:00"));
-    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
 
     MonitorScanObserver = &CountScan;
     Settings.Folders.push_back(folder);
@@ -101,8 +99,8 @@ int wmain(int argc, wchar_t** argv)
         HistoryLockGuard lock;
         lines = EventHistory.size();
     }
-    printf("BUSY pictures=%d seconds=%lu scans=%d cpu_seconds=%.3f lines=%zu\n", pictures,
-           seconds, scans, cpu, lines);
+    printf("BUSY pictures=%d seconds=%lu scans=%d cpu_seconds=%.3f lines=%zu\n", pictures, seconds,
+           scans, cpu, lines);
     StopAllMonitors(5000);
     CloseHandle(holder);
     return 0;

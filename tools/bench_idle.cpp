@@ -24,7 +24,8 @@ static double CpuSeconds()
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     auto seconds = [](FILETIME t) {
         return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) / 1e7;
+                                   t.dwLowDateTime) /
+               1e7;
     };
     return seconds(kernel) + seconds(user);
 }
@@ -76,8 +77,7 @@ int wmain(int argc, wchar_t** argv)
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
     printf("IDLE monitors=%d seconds=%lu cpu_seconds=%.3f working_set_kib=%llu peak_kib=%llu\n",
            absent ? count - Statistics.FoldersMonitored.load() : Statistics.FoldersMonitored.load(),
-           seconds, cpu,
-           static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
+           seconds, cpu, static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
            static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
     StopAllMonitors(5000);
     return 0;

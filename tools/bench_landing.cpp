@@ -43,8 +43,8 @@ int wmain(int argc, wchar_t** argv)
     std::wstring watched = argv[2];
     std::wstring target = WithBackslash(argv[2]);
 
-    HANDLE change = FindFirstChangeNotificationW(watched.c_str(), FALSE,
-                                                 FILE_NOTIFY_CHANGE_FILE_NAME);
+    HANDLE change =
+        FindFirstChangeNotificationW(watched.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
     if (change == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "cannot watch the folder, error %lu\n", GetLastError());
         return 1;

@@ -96,9 +96,8 @@ template <typename Report>
 static bool LandEach(MonitorScans& monitor, const std::wstring& source, Report report)
 {
     std::vector<std::wstring> names;
-    if (!ForEachPicture(source, [&](const std::wstring&, const wchar_t* name) {
-            names.push_back(name);
-        }))
+    if (!ForEachPicture(source,
+                        [&](const std::wstring&, const wchar_t* name) { names.push_back(name); }))
         return false;
     for (const std::wstring& name : names) {
         if (!CopyFileW((source + name).c_str(), (monitor.folder + name).c_str(), TRUE)) {

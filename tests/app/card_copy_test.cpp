@@ -109,8 +109,8 @@ std::vector<CardPair> MakeCard(const std::wstring& card, int pairs)
 DWORD CopyCard(const std::wstring& card, const std::wstring& folder, const CardCopyCase& copy)
 {
     std::wstring commandLine = L"\"" + Unslashed(CARD_COPIER_EXE) + L"\" \"" + card + L"\" \"" +
-        folder + L"\" " + std::to_wstring(copy.bytesPerSecond) + L" --share-read alternate" +
-        (copy.rawFirst ? L" --raw-first" : L"");
+                               folder + L"\" " + std::to_wstring(copy.bytesPerSecond) +
+                               L" --share-read alternate" + (copy.rawFirst ? L" --raw-first" : L"");
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -167,14 +167,14 @@ std::vector<std::string> PairProblems(const std::vector<CardPair>& pairs,
             continue;
         std::string what = "pair " + Narrow(pair.camera);
         if (!pair.stamp.empty() && picture == wantPicture)
-            what += " split: the picture is " + Narrow(picture) + ", its raw file stays " +
-                Narrow(raw);
+            what +=
+                " split: the picture is " + Narrow(picture) + ", its raw file stays " + Narrow(raw);
         else if (!pair.stamp.empty() && picture == pair.camera + L".JPG")
             what += " (" + Narrow(pair.stamp) + ") left under its camera name: the picture is " +
-                Narrow(picture) + ", its raw file " + Narrow(raw);
+                    Narrow(picture) + ", its raw file " + Narrow(raw);
         else
             what += ": the picture is " + Narrow(picture) + ", its raw file " + Narrow(raw) +
-                "; expected " + Narrow(wantPicture) + " and " + Narrow(wantRaw);
+                    "; expected " + Narrow(wantPicture) + " and " + Narrow(wantRaw);
         problems.push_back(what);
     }
     for (const auto& [name, hash] : contents) {
@@ -287,9 +287,8 @@ TEST_P(CardCopy, EveryPairEndsUnderItsStampWithoutALineForBusyFiles)
 
     std::map<std::wstring, uint64_t> contents = FolderContents(watched.Path());
     std::vector<std::string> pairProblems = PairProblems(pairs, contents);
-    EXPECT_TRUE(pairProblems.empty())
-        << pairProblems.size() << " of " << pairs.size() << " pairs are not where they belong"
-        << Listed(pairProblems);
+    EXPECT_TRUE(pairProblems.empty()) << pairProblems.size() << " of " << pairs.size()
+                                      << " pairs are not where they belong" << Listed(pairProblems);
 
     ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
     EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";

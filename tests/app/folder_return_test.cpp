@@ -41,7 +41,8 @@ std::string BackLine(const std::wstring& folder)
 }
 std::string MarkerLine(const std::wstring& folder)
 {
-    return "No Exif information available for " + Narrow(folder) + "\\marker.jpg failed, File not renamed";
+    return "No Exif information available for " + Narrow(folder) +
+           "\\marker.jpg failed, File not renamed";
 }
 std::string RenamedLine(const std::wstring& folder)
 {
@@ -121,8 +122,8 @@ protected:
         ASSERT_TRUE(MoveFileW((incoming + L"\\DSC_0042.JPG").c_str(),
                               (folder + L"\\DSC_0042.JPG").c_str()));
         ASSERT_TRUE(RemoveDirectoryW(incoming.c_str()));
-        bool renamed = PollFor([&] { return PathExists(folder + L"\\20230401_072926.JPG"); },
-                               RenamedWithinMs);
+        bool renamed =
+            PollFor([&] { return PathExists(folder + L"\\20230401_072926.JPG"); }, RenamedWithinMs);
         ULONGLONG took = GetTickCount64() - back;
         ASSERT_TRUE(renamed) << testing::PrintToString(ListFolder(folder));
         EXPECT_LE(took, ULONGLONG{RenamedWithinMs});
@@ -163,7 +164,8 @@ protected:
     // Asks the host helper, waits until it is done; the reason when it refused.
     std::string Request(const std::string& verb, const std::wstring& name)
     {
-        std::wstring request = hostScratch + L"\\" + std::wstring(verb.begin(), verb.end()) + L"-" + name;
+        std::wstring request =
+            hostScratch + L"\\" + std::wstring(verb.begin(), verb.end()) + L"-" + name;
         EXPECT_TRUE(WriteFileText(request, Narrow(name)));
         bool done = PollFor([&] { return !PathExists(request); }, 20000);
         EXPECT_TRUE(done) << "the host helper did not answer " << verb;
@@ -201,7 +203,8 @@ TEST_F(HostFolderReturn, WatchedFolderDeletedAndMadeAgain)
 
     EXPECT_EQ(Request("delete", L"watched"), "");
     ASSERT_FALSE(PathExists(watched));
-    ASSERT_TRUE(WaitForLogLine(MissingLine(watched), NoticedWithinMs)) << testing::PrintToString(Log());
+    ASSERT_TRUE(WaitForLogLine(MissingLine(watched), NoticedWithinMs))
+        << testing::PrintToString(Log());
 
     ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
     LandPictureAndExpectItRenamed(watched, GetTickCount64());
@@ -228,7 +231,8 @@ TEST_F(HostFolderReturn, WatchedFileSystemUnmountedAndMountedAgain)
 
     EXPECT_EQ(Request("unmount", L"card"), "");
     ASSERT_FALSE(PathExists(card));
-    ASSERT_TRUE(WaitForLogLine(MissingLine(card), NoticedWithinMs)) << testing::PrintToString(Log());
+    ASSERT_TRUE(WaitForLogLine(MissingLine(card), NoticedWithinMs))
+        << testing::PrintToString(Log());
 
     ASSERT_EQ(Request("mount", L"card"), "");
     LandPictureAndExpectItRenamed(card, GetTickCount64());

@@ -68,8 +68,8 @@ protected:
         std::wstring request = HostScratch() + L"\\" + what + L"-" + name;
         if (!WriteFileBytes(request, std::vector<uint8_t>(name.begin(), name.end())))
             return false;
-        return PollUntil([&] { return GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; },
-                         10000);
+        return PollUntil(
+            [&] { return GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
     }
 
     size_t Count(const std::string& line) const
@@ -112,11 +112,11 @@ TEST_F(HostConditions, UnreadableAndRefusedFilesAreReportedOnceAndRefusalsRetrie
     // Wine reports the I/O error of the read as "device not ready".
     const std::string unreadable =
         "Error 21 reading " + Path(L"unreadable.jpg") + ", File not renamed";
-    const std::string refused =
-        "Error 5 renaming refused.jpg to " + Path(L"20230401_072926.jpg");
+    const std::string refused = "Error 5 renaming refused.jpg to " + Path(L"20230401_072926.jpg");
     const std::string rawRefused =
         "Error 5 renaming " + Path(L"pair.NEF") + " to " + Path(L"20230402_080000.NEF");
-    ASSERT_TRUE(WaitForLine(unreadable, StartLimitMs)) << testing::PrintToString(LogTexts(ProgramLogPath()));
+    ASSERT_TRUE(WaitForLine(unreadable, StartLimitMs))
+        << testing::PrintToString(LogTexts(ProgramLogPath()));
     if (immutable) {
         ASSERT_TRUE(WaitForLine(refused, StartLimitMs));
         ASSERT_TRUE(WaitForLine(rawRefused, StartLimitMs));
@@ -126,7 +126,8 @@ TEST_F(HostConditions, UnreadableAndRefusedFilesAreReportedOnceAndRefusalsRetrie
     for (int day = 1; day <= 5; ++day) {
         std::wstring name = L"landing" + std::to_wstring(day) + L".jpg";
         std::string date = "2023:05:0" + std::to_string(day) + " 10:00:00";
-        ASSERT_TRUE(WriteFileBytes(watched + L"\\" + name, JpegWithDate(TagDateTimeOriginal, date)));
+        ASSERT_TRUE(
+            WriteFileBytes(watched + L"\\" + name, JpegWithDate(TagDateTimeOriginal, date)));
         ASSERT_TRUE(WaitForLine("Renamed " + Path(name) + " to 2023050" + std::to_string(day) +
                                     "_100000.jpg",
                                 LandingLimitMs))
@@ -145,8 +146,8 @@ TEST_F(HostConditions, UnreadableAndRefusedFilesAreReportedOnceAndRefusalsRetrie
     // The refusals end; nothing else changes in the folder.
     ASSERT_TRUE(AskHost(L"unlock", L"refused.jpg"));
     ASSERT_TRUE(AskHost(L"unlock", L"pair.NEF"));
-    EXPECT_TRUE(WaitForLine("Renamed " + Path(L"refused.jpg") + " to 20230401_072926.jpg",
-                            RetryLimitMs));
+    EXPECT_TRUE(
+        WaitForLine("Renamed " + Path(L"refused.jpg") + " to 20230401_072926.jpg", RetryLimitMs));
     EXPECT_TRUE(WaitForLine("Renamed " + Path(L"pair.NEF") + " to " + Path(L"20230402_080000.NEF"),
                             RetryLimitMs))
         << testing::PrintToString(LogTexts(ProgramLogPath()));

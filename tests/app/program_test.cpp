@@ -98,11 +98,13 @@ TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
     // come between its creation and its write would log it as undated.
     ASSERT_TRUE(WriteFileBytes(watched / L"DSC_0042.NEF", {'r', 'a', 'w'}));
     ScratchFolder card;
-    ASSERT_TRUE(WriteFileBytes(card / L"DSC_0042.JPG", JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(WriteFileBytes(card / L"DSC_0042.JPG",
+                               JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
     ASSERT_TRUE(MoveFileW((card / L"DSC_0042.JPG").c_str(), (watched / L"DSC_0042.JPG").c_str()));
 
     ULONGLONG deadline = GetTickCount64() + 20000;
-    while (!(PathExists(watched / L"20230401_072926.JPG") && PathExists(watched / L"20230401_072926.NEF")) &&
+    while (!(PathExists(watched / L"20230401_072926.JPG") &&
+             PathExists(watched / L"20230401_072926.NEF")) &&
            GetTickCount64() < deadline)
         Sleep(50);
     EXPECT_EQ(ListFolder(watched.Path()),
@@ -157,7 +159,8 @@ TEST_F(Program, ADateRewrittenInPlaceIsRenamedAtTheNextStart)
     ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &lastWrite));
     CloseHandle(file);
     ASSERT_TRUE(WriteFileBytes(picture, JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:27")));
-    file = CreateFileW(picture.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    file =
+        CreateFileW(picture.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &lastWrite));
     CloseHandle(file);
@@ -193,7 +196,8 @@ TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
     std::vector<CapturedBox> boxes = TakeCapturedBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, L"Lumistamp");
-    EXPECT_EQ(boxes[0].text, L"Lumistamp is already running. Only 1 instance is allowed at the same time.");
+    EXPECT_EQ(boxes[0].text,
+              L"Lumistamp is already running. Only 1 instance is allowed at the same time.");
     EXPECT_EQ(WaitForExit(second, 15000), 0u);
 
     EXPECT_EQ(WaitForSingleObject(first.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -235,10 +239,10 @@ public:
 
     bool Found() const { return FindWindowW(L"Shell_TrayWnd", nullptr) == window_; }
 
-    static inline HWND Owner = nullptr;               // the program's window
-    static inline std::vector<ULONGLONG> Adds;        // when each NIM_ADD came
+    static inline HWND Owner = nullptr;         // the program's window
+    static inline std::vector<ULONGLONG> Adds;  // when each NIM_ADD came
     static inline bool Accepting = false;
-    static inline int Accepted = 0;                   // adds it accepted
+    static inline int Accepted = 0;  // adds it accepted
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -314,7 +318,8 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
     // Closed while this thread still answers for the tray: the closing window
     // takes its icon out through it.
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpFor([&] { return WaitForSingleObject(first.process, 0) == WAIT_OBJECT_0; }, 15000));
+    EXPECT_TRUE(
+        PumpFor([&] { return WaitForSingleObject(first.process, 0) == WAIT_OBJECT_0; }, 15000));
     EXPECT_EQ(WaitForExit(first, 0), 0u);
     EXPECT_EQ(TakeCapturedBoxes().size(), 0u);
 }
@@ -390,7 +395,8 @@ TEST(ProgramResources, IconStringsAndManifest)
 
     HRSRC manifestInfo = FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST);
     ASSERT_NE(manifestInfo, nullptr);
-    std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, manifestInfo))),
+    std::string manifest(static_cast<const char*>(
+                             LockResource(LoadResource(program, manifestInfo))),
                          SizeofResource(program, manifestInfo));
     EXPECT_NE(manifest.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
     // Paths past MAX_PATH are taken by the file calls where the system allows it.

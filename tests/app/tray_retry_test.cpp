@@ -14,13 +14,10 @@ struct RetryCase {
 TEST(TrayRetry, EveryFiveSecondsForTenMinutesThenNoMore)
 {
     const RetryCase cases[] = {
-        {0, 0},       // nothing refused: nothing to retry
-        {1, 5000},    // the offer at start
-        {2, 5000},
-        {60, 5000},
-        {120, 5000},  // the last retry, ten minutes on
-        {121, 0},
-        {4000000000u, 0},
+        {0, 0},                                    // nothing refused: nothing to retry
+        {1, 5000},                                 // the offer at start
+        {2, 5000}, {60, 5000},       {120, 5000},  // the last retry, ten minutes on
+        {121, 0},  {4000000000u, 0},
     };
     for (const RetryCase& c : cases)
         EXPECT_EQ(NextTrayRetryMs(c.failedAdds), c.retryMs) << c.failedAdds << " refused";

@@ -188,7 +188,8 @@ TEST_F(LogFile, ThreadsLoggingAtOnceKeepFileInHistoryOrder)
     for (int t = 0; t < Threads; ++t)
         writers.emplace_back([t] {
             for (int i = 0; i < LinesEach; ++i)
-                LogEvent((L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i)).c_str());
+                LogEvent(
+                    (L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i)).c_str());
         });
     for (std::thread& writer : writers)
         writer.join();

@@ -34,9 +34,9 @@ bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct ModelScan {
-    int count = 0;                 // conversions made before the first failure
-    uint32_t values[6] = {};       // each modulo 2^32
-    bool fitsLong[6] = {};         // fewer than 19 significant digits
+    int count = 0;            // conversions made before the first failure
+    uint32_t values[6] = {};  // each modulo 2^32
+    bool fitsLong[6] = {};    // fewer than 19 significant digits
 };
 
 ModelScan ScanModel(const char* input)
@@ -98,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int scanned[6] = {};
     int count = std::sscanf(text.c_str(), "%d:%d:%d %d:%d:%d", &scanned[0], &scanned[1],
                             &scanned[2], &scanned[3], &scanned[4], &scanned[5]);
-    Check((count == 6) == (model.count == 6), "sscanf reads six numbers exactly when the model does");
+    Check((count == 6) == (model.count == 6),
+          "sscanf reads six numbers exactly when the model does");
     int comparable = count < model.count ? count : model.count;
     for (int i = 0; i < comparable; ++i) {
         if (model.fitsLong[i])

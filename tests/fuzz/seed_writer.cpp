@@ -22,10 +22,7 @@ bool WriteSeed(const std::string& folder, const std::string& name, const Bytes& 
     return std::fclose(file) == 0 && ok;
 }
 
-Bytes Text(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 ExifFixture CameraExif(bool bigEndian)
 {
@@ -132,10 +129,13 @@ std::vector<Seed> Seeds()
     jpeg("large-segment-before-exif", layout);
     // Segments beyond the first read, which the file reader seeks over.
     layout.segmentsBeforeExif = {
-        JpegSegment(0xE2, Bytes(8000, 0xE2)), JpegSegment(0xFE, Text("a comment of some length")),
-        JpegSegment(0xED, Bytes(300, 0xED)), Bytes{0xFF, 0xFF, 0xD1},
+        JpegSegment(0xE2, Bytes(8000, 0xE2)),
+        JpegSegment(0xFE, Text("a comment of some length")),
+        JpegSegment(0xED, Bytes(300, 0xED)),
+        Bytes{0xFF, 0xFF, 0xD1},
         JpegSegment(0xE1, Text(std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x/>")),
-        JpegSegment(0xE1, Text("Exif")), JpegSegment(0xE1, Text(std::string("Exif") + '\0'))};
+        JpegSegment(0xE1, Text("Exif")),
+        JpegSegment(0xE1, Text(std::string("Exif") + '\0'))};
     jpeg("segments-beyond-first-read", layout);
     layout.exif.bigEndian = true;
     layout.segmentsBeforeExif = {JpegSegment(0xE2, Bytes(5000, 0xE2)),
@@ -152,9 +152,9 @@ std::vector<Seed> Seeds()
     noSoi.soi = false;
     jpeg("no-soi", noSoi);
     seeds.push_back({"without-exif.jpg", JpegWithoutExif()});
-    seeds.push_back({"exif-after-image.jpg",
-                     Concat({{0xFF, 0xD8}, JpegImageData(),
-                             ExifSegment(ExifBlock(CameraExif(false)))})});
+    seeds.push_back(
+        {"exif-after-image.jpg",
+         Concat({{0xFF, 0xD8}, JpegImageData(), ExifSegment(ExifBlock(CameraExif(false)))})});
 
     const char* texts[] = {"2023:04:01 07:29:26", "  +2023:-4:01\t07:29:26 PM",
                            "    :  :     :  :  ", "2023:04:0107:29:26",

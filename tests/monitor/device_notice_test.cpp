@@ -43,8 +43,9 @@ TEST_F(DeviceNoticeTest, QueryRemoveLetsGoAndAFailedRemovalTakesTheFolderUpAgain
     ASSERT_EQ(OurHandlesOn(other).size(), held.size());
 
     // A handle of something else: nobody lets go.
-    HANDLE unrelated = CreateFileW(root.Path().c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE unrelated = CreateFileW(root.Path().c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(unrelated, INVALID_HANDLE_VALUE);
     EXPECT_EQ(notices.SendAbout(DBT_DEVICEQUERYREMOVE, unrelated), TRUE);
     CloseHandle(unrelated);
@@ -53,7 +54,8 @@ TEST_F(DeviceNoticeTest, QueryRemoveLetsGoAndAFailedRemovalTakesTheFolderUpAgain
     // Answered only once the monitor has let go: nothing to poll for.
     ULONGLONG asked = GetTickCount64();
     SendAboutEach(notices, DBT_DEVICEQUERYREMOVE, held);
-    EXPECT_LT(GetTickCount64() - asked, ULONGLONG{LetGoWaitMs}) << "a waiting monitor lets go at once";
+    EXPECT_LT(GetTickCount64() - asked, ULONGLONG{LetGoWaitMs})
+        << "a waiting monitor lets go at once";
     EXPECT_EQ(OurHandlesOn(card), std::vector<HANDLE>{});
     EXPECT_EQ(OurHandlesOn(other).size(), held.size()) << "the other folder's monitor holds on";
     EXPECT_EQ(Statistics.FoldersMonitored, 1);
@@ -124,7 +126,8 @@ TEST_F(DeviceNoticeTest, HeldScanLetsGoBeforeItsNextPicture)
 {
     std::wstring card = MakeFolder(L"card");
     for (int i = 0; i < 19; ++i)
-        ASSERT_TRUE(WriteFileBytes(card + L"\\p" + std::to_wstring(i) + L".jpg", JpegWithoutExif()));
+        ASSERT_TRUE(
+            WriteFileBytes(card + L"\\p" + std::to_wstring(i) + L".jpg", JpegWithoutExif()));
     LocalAppDataScope localAppData;
     ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(localAppData.LogPath().c_str(), nullptr));

@@ -27,7 +27,8 @@ TEST_F(MonitorTest, MissingFolderIsReportedOnceAndWatchedWhenMade)
     MakeFolder(L"later");
     ASSERT_TRUE(WaitForMonitors(1, 2 * WithinOneLookMs));
     EXPECT_LE(GetTickCount64() - made, ULONGLONG{WithinOneLookMs});
-    EXPECT_EQ(EventTexts(), (Texts{MissingEvent(later), BackEvent(later), MarkerEvent(later + L"\\")}))
+    EXPECT_EQ(EventTexts(),
+              (Texts{MissingEvent(later), BackEvent(later), MarkerEvent(later + L"\\")}))
         << "one line while it was away, one when it came";
     EXPECT_EQ(MonitorScanCounts::Of(later + L"\\"), 1) << "no scan while it was away";
 
@@ -87,7 +88,8 @@ TEST_F(MonitorTest, FolderReplacedUnderItsPathIsWatchedAnew)
     std::wstring aside = root / L"aside";
     ASSERT_TRUE(MoveFileW(watched.c_str(), aside.c_str()));
     ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(
+        WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
 
     ASSERT_TRUE(WaitUntil([] { return EventTexts().size() == 3; }, 2 * WithinOneLookMs))
         << testing::PrintToString(EventTexts());

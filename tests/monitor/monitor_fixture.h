@@ -69,7 +69,8 @@ inline std::wstring BackEvent(const std::wstring& folder)
 inline int MarkerLinesOf(const std::wstring& folderWithBackslash)
 {
     std::vector<std::wstring> texts = EventTexts();
-    return static_cast<int>(std::count(texts.begin(), texts.end(), MarkerEvent(folderWithBackslash)));
+    return static_cast<int>(
+        std::count(texts.begin(), texts.end(), MarkerEvent(folderWithBackslash)));
 }
 
 // Scans of each folder that monitors made since the counts were last cleared,

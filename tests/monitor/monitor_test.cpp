@@ -36,25 +36,32 @@ TEST_F(MonitorTest, FileNameChangesLeadToOneRescanOthersToNone)
     ASSERT_TRUE(WriteFile(data, "more", 4, &count, nullptr));
     CloseHandle(data);
     ASSERT_TRUE(WriteFileText(subfolder + L"\\sub\\deep.txt", "x"));
-    ASSERT_TRUE(WriteFileBytes(pictures + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(
+        WriteFileBytes(pictures + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
 
     // A picture renamed by a scan is itself a change: one more scan follows,
     // which finds it named and leaves it.
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return MonitorScanCounts::Of(created + L"\\") == 2 && MonitorScanCounts::Of(movedIn + L"\\") == 2 &&
-                   MonitorScanCounts::Of(renamed + L"\\") == 2 && MonitorScanCounts::Of(pictures + L"\\") == 3;
+            return MonitorScanCounts::Of(created + L"\\") == 2 &&
+                   MonitorScanCounts::Of(movedIn + L"\\") == 2 &&
+                   MonitorScanCounts::Of(renamed + L"\\") == 2 &&
+                   MonitorScanCounts::Of(pictures + L"\\") == 3;
         },
         20000))
-        << "scans: created " << MonitorScanCounts::Of(created + L"\\") << ", moved in " << MonitorScanCounts::Of(movedIn + L"\\")
-        << ", renamed " << MonitorScanCounts::Of(renamed + L"\\") << ", pictures " << MonitorScanCounts::Of(pictures + L"\\");
+        << "scans: created " << MonitorScanCounts::Of(created + L"\\") << ", moved in "
+        << MonitorScanCounts::Of(movedIn + L"\\") << ", renamed "
+        << MonitorScanCounts::Of(renamed + L"\\") << ", pictures "
+        << MonitorScanCounts::Of(pictures + L"\\");
     EXPECT_TRUE(PathExists(pictures + L"\\20230401_072926.jpg"));
 
     // Nothing more comes, for the folders that changed nor for the others.
     EXPECT_FALSE(WaitUntil(
         [&] {
-            return MonitorScanCounts::Of(written + L"\\") > 1 || MonitorScanCounts::Of(subfolder + L"\\") > 1 ||
-                   MonitorScanCounts::Of(created + L"\\") > 2 || MonitorScanCounts::Of(pictures + L"\\") > 3;
+            return MonitorScanCounts::Of(written + L"\\") > 1 ||
+                   MonitorScanCounts::Of(subfolder + L"\\") > 1 ||
+                   MonitorScanCounts::Of(created + L"\\") > 2 ||
+                   MonitorScanCounts::Of(pictures + L"\\") > 3;
         },
         3 * RescanDelayMs / 2));
 }
@@ -69,7 +76,8 @@ TEST_F(MonitorTest, StopWhileWaitingEndsEveryMonitorWithoutAScan)
     // Ended from their wait: no delay, no scan.
     EXPECT_LT(GetTickCount64() - before, ULONGLONG{RescanDelayMs});
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
-    EXPECT_EQ(MonitorScanCounts::Of(folder + L"\\"), 2) << "the two first scans, none after the stop";
+    EXPECT_EQ(MonitorScanCounts::Of(folder + L"\\"), 2)
+        << "the two first scans, none after the stop";
     for (HANDLE thread : MonitorThreads)
         EXPECT_EQ(thread, nullptr);
 }
@@ -119,7 +127,8 @@ TEST_F(MonitorTest, PathLengthsMissingFoldersAndRepeatedFolders)
     ASSERT_NE(at + 1, events.end());
     EXPECT_EQ(*(at + 1), tooLong);
     EXPECT_EQ(std::count(events.begin(), events.end(),
-                         L"Directory '" + missing + L"', does not exist, Directory is not monitored"),
+                         L"Directory '" + missing +
+                             L"', does not exist, Directory is not monitored"),
               1);
     EXPECT_EQ(events.size(), 6u) << "three scans and three lines about refused folders";
     EXPECT_EQ(MonitorThreads[4] != nullptr, true) << "every folder takes a slot";

@@ -15,8 +15,10 @@ TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone
     // holds the scan.
     std::wstring held = root / L"held";
     ASSERT_TRUE(CreateDirectoryW(held.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC_1.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
-    ASSERT_TRUE(WriteFileBytes(held + L"\\DSC_2.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:27")));
+    ASSERT_TRUE(
+        WriteFileBytes(held + L"\\DSC_1.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(
+        WriteFileBytes(held + L"\\DSC_2.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:27")));
     std::wstring next = MakeFolder(L"next");
     LocalAppDataScope localAppData;
     ASSERT_TRUE(CreateDirectoryW(localAppData.LogFolder().c_str(), nullptr));
@@ -49,7 +51,8 @@ TEST_F(MonitorTest, MonitorOutlivingTheStopLimitEndsLaterAndLeavesTheNewSetAlone
     CloseHandle(oldMonitor);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(ListFolder(held).size(), 3u) << "the two pictures and late.txt";
-    EXPECT_NE(PathExists(held + L"\\20230401_072926.jpg"), PathExists(held + L"\\20230401_072927.jpg"))
+    EXPECT_NE(PathExists(held + L"\\20230401_072926.jpg"),
+              PathExists(held + L"\\20230401_072927.jpg"))
         << "the held picture was renamed, the next one not read: "
         << testing::PrintToString(ListFolder(held));
     EXPECT_EQ(MonitorScanCounts::Of(held + L"\\"), 1) << "no scan after the stop";

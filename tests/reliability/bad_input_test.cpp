@@ -261,7 +261,8 @@ TEST_P(AttributesKept, RenamedWithTheirAttributesAndBytes)
     // As the system reports them (it may add the archive attribute).
     DWORD pictureAttributes = GetFileAttributesW((folder / L"DSC.jpg").c_str());
     DWORD companionAttributes = GetFileAttributesW((folder / L"DSC.NEF").c_str());
-    ASSERT_EQ(pictureAttributes & ~FILE_ATTRIBUTE_ARCHIVE, GetParam().picture & ~FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_EQ(pictureAttributes & ~FILE_ATTRIBUTE_ARCHIVE,
+              GetParam().picture & ~FILE_ATTRIBUTE_ARCHIVE);
 
     Scan();
     EXPECT_EQ(renamed, 2);

@@ -45,7 +45,8 @@ TEST_P(WatchedFolderMoved, IsReportedMissingAndWatchedAgainWhenMovedBack)
 
     std::wstring moved = root / GetParam().destination;
     ASSERT_TRUE(MoveFileW(watched.c_str(), moved.c_str()));
-    ASSERT_TRUE(WriteFileBytes(moved + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(
+        WriteFileBytes(moved + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
     std::map<std::wstring, uint64_t> before = FolderContents(moved);
 
     const std::wstring missing = L"Directory " + watched + L"\\, does not exist";
@@ -63,7 +64,8 @@ TEST_P(WatchedFolderMoved, IsReportedMissingAndWatchedAgainWhenMovedBack)
     Texts events = EventTexts();
     ASSERT_EQ(events.size(), 6u) << testing::PrintToString(events);
     EXPECT_EQ(Texts(events.begin(), events.begin() + 4),
-              (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched), BackEvent(watched)}));
+              (Texts{MarkerEvent(watched + L"\\"), missing, MissingEvent(watched),
+                     BackEvent(watched)}));
     // Scanned as a new folder: both pictures, in the order the folder lists them.
     Texts scan(events.begin() + 4, events.end());
     std::sort(scan.begin(), scan.end());
@@ -174,7 +176,8 @@ TEST_F(MonitorTest, WatchedFolderDeletedByAnotherProgramIsWatchedAgainWhenMadeAg
 
     // Made again under the same name, it is watched again by the same monitor.
     ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(
+        WriteFileBytes(watched + L"\\DSC.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
     ASSERT_TRUE(WaitForMonitors(1, 30000));
     StopAllMonitors(10000);
     EXPECT_EQ(ExitCodes(threads, 0), std::vector<DWORD>{0});
@@ -199,9 +202,9 @@ TEST_F(MonitorTest, PathsWithoutNotificationsAreReportedAndLeftAlone)
         DWORD code;
     };
     const Refused refused[] = {
-        {file, ERROR_DIRECTORY},                      // a file, not a folder
-        {file + L"\\", ERROR_INVALID_NAME},           // a file, asked for as a folder
-        {root / L"bad|name", ERROR_INVALID_NAME},     // a character no name may hold
+        {file, ERROR_DIRECTORY},                   // a file, not a folder
+        {file + L"\\", ERROR_INVALID_NAME},        // a file, asked for as a folder
+        {root / L"bad|name", ERROR_INVALID_NAME},  // a character no name may hold
     };
     std::vector<std::wstring> paths;
     for (const Refused& r : refused)
@@ -318,7 +321,8 @@ protected:
             }
             const std::wstring noDate = L"No Exif information available for " + folder + L"\\";
             if (text.starts_with(noDate))
-                reported.insert(text.substr(noDate.size(), text.find(L' ', noDate.size()) - noDate.size()));
+                reported.insert(
+                    text.substr(noDate.size(), text.find(L' ', noDate.size()) - noDate.size()));
         }
 
         for (const Picture& picture : pictures) {
@@ -329,11 +333,13 @@ protected:
                     << "kept its name without an event: " << testing::PrintToString(picture.name);
             } else {
                 EXPECT_TRUE(IsStampName(name, picture.stamp))
-                    << testing::PrintToString(picture.name) << " became " << testing::PrintToString(name);
+                    << testing::PrintToString(picture.name) << " became "
+                    << testing::PrintToString(name);
             }
             if (picture.companion) {
                 std::wstring expected = name.substr(0, name.rfind(L'.')) + L".NEF";
-                EXPECT_EQ(nameOf[picture.companionHash], expected) << "companion of " << testing::PrintToString(picture.name);
+                EXPECT_EQ(nameOf[picture.companionHash], expected)
+                    << "companion of " << testing::PrintToString(picture.name);
             }
         }
     }
@@ -363,8 +369,9 @@ TEST_F(MonitorTest, NamesTakenByAnotherProgramDuringTheScanOverwriteNothing)
     for (int i = 0; i < Pictures; ++i) {
         wchar_t name[32];
         swprintf(name, 32, L"burst_%03d.jpg", i);
-        std::vector<uint8_t> bytes = WithTrailer(JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26"),
-                                                 "burst picture " + std::to_string(i));
+        std::vector<uint8_t> bytes =
+            WithTrailer(JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26"),
+                        "burst picture " + std::to_string(i));
         ASSERT_TRUE(WriteFileBytes(folder + L"\\" + name, bytes));
         pictures[ContentHash(bytes)] = name;
     }
@@ -418,7 +425,8 @@ TEST_F(MonitorTest, NamesTakenByAnotherProgramDuringTheScanOverwriteNothing)
         if (picture == pictures.end())
             continue;  // the other program's
         if (name == picture->second)
-            EXPECT_TRUE(failed.count(name)) << "kept its name unreported: " << testing::PrintToString(name);
+            EXPECT_TRUE(failed.count(name))
+                << "kept its name unreported: " << testing::PrintToString(name);
         else
             EXPECT_TRUE(std::regex_match(name, stampName)) << testing::PrintToString(name);
     }

@@ -102,7 +102,8 @@ protected:
             else
                 q = pair;
         }
-        ASSERT_FALSE(p.base.empty()) << "the first event is not a rename: " << testing::PrintToString(held[0]);
+        ASSERT_FALSE(p.base.empty())
+            << "the first event is not a rename: " << testing::PrintToString(held[0]);
     }
 
     // Lets the scan go on to its end; returns the events after the two of the

@@ -50,8 +50,9 @@ protected:
     {
         MonitorTest::SetUp();
         folder = MakeFolderOfLength(root.Path(), GetParam().length);
-        ASSERT_TRUE(WriteFileBytes(folder + L"\\" + PictureBase + L".jpg",
-                                   WithTrailer(JpegWithDate(TagDateTimeOriginal, Date), "picture")));
+        ASSERT_TRUE(
+            WriteFileBytes(folder + L"\\" + PictureBase + L".jpg",
+                           WithTrailer(JpegWithDate(TagDateTimeOriginal, Date), "picture")));
         ASSERT_TRUE(WriteFileBytes(folder + L"\\" + PictureBase + L".NEF", WithTrailer({}, "raw")));
         before = FolderContents(folder);
     }
@@ -86,10 +87,10 @@ TEST_P(LongFolderPaths, WatchedUpTo260CharactersAndRenamedPastThePathLimit)
         return;
     }
     ASSERT_EQ(WaitForSingleObject(MonitorThreads[0], 10000), WAIT_OBJECT_0);
-    EXPECT_EQ(EventTexts(), (Texts{L"The following directory path contains " +
-                                       std::to_wstring(folder.size()) +
-                                       L" characters, maxium is 260. It will not be monitored",
-                                   folder}));
+    EXPECT_EQ(EventTexts(),
+              (Texts{L"The following directory path contains " + std::to_wstring(folder.size()) +
+                         L" characters, maxium is 260. It will not be monitored",
+                     folder}));
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
     EXPECT_EQ(FolderContents(folder), before);
 }
@@ -126,7 +127,8 @@ TEST_F(MonitorTest, TargetNameTooLongForTheFileSystemIsReportedAndThePictureKept
         ScanFolder(scanPath.c_str(), static_cast<uint32_t>(scanPath.size()));
         Texts events = EventTexts();
         ASSERT_EQ(events.size(), 1u);
-        std::wstring tail = L" renaming " + name + L" to " + folder + L"\\" + Stamp + name.substr(1);
+        std::wstring tail =
+            L" renaming " + name + L" to " + folder + L"\\" + Stamp + name.substr(1);
         EXPECT_TRUE(events[0].starts_with(L"Error ") && events[0].ends_with(tail))
             << testing::PrintToString(events[0]);
         EXPECT_EQ(FolderContents(folder), before);
@@ -203,14 +205,17 @@ TEST_F(MonitorTest, NamesInAnyScriptAreRenamedAndLoggedUnitByUnit)
     EXPECT_EQ(events, expected);
     Contents after = FolderContents(folder);
     for (const Named& picture : pictures)
-        EXPECT_EQ(after[picture.newName], before[picture.name]) << testing::PrintToString(picture.newName);
+        EXPECT_EQ(after[picture.newName], before[picture.name])
+            << testing::PrintToString(picture.newName);
     EXPECT_EQ(after[L"20230401_072926.NEF"], before[camera + L".nef"]);
     EXPECT_EQ(after.size(), 4u);
 
     // A picture arriving later is seen through the folder's change notification.
     const std::wstring later = L"\u043d\u043e\u0432\u044b\u0439 \U0001F600.jpg";
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\" + later, JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:29")));
-    const std::wstring laterEvent = L"Renamed " + folder + L"\\" + later + L" to 20230401_072929.jpg";
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\" + later,
+                               JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:29")));
+    const std::wstring laterEvent =
+        L"Renamed " + folder + L"\\" + later + L" to 20230401_072929.jpg";
     ASSERT_TRUE(WaitUntil(
         [&] {
             Texts now = EventTexts();
@@ -231,7 +236,8 @@ TEST_F(MonitorTest, NamesInAnyScriptAreRenamedAndLoggedUnitByUnit)
     for (size_t i = 0; i < history.size(); ++i)
         EXPECT_EQ(records[i], LogRecordOf(history[i])) << "record " << i;
     std::string rootBytes = LogRecordOf(root.Path());
-    const std::string laterRecord = "Renamed " + rootBytes + "\\???? ?? ??\\????? ??.jpg to 20230401_072929.jpg";
+    const std::string laterRecord =
+        "Renamed " + rootBytes + "\\???? ?? ??\\????? ??.jpg to 20230401_072929.jpg";
     EXPECT_EQ(std::count_if(records.begin(), records.end(),
                             [&](const std::string& r) { return r.substr(20) == laterRecord; }),
               1);

@@ -33,16 +33,17 @@ TEST_P(DateValues, NameFollowsTheValueAsItStands)
 
 INSTANTIATE_TEST_SUITE_P(
     Values, DateValues,
-    testing::Values(DateValueCase{TagDateTime, "2008:07:31 10:38:11", L"20080731_103811.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "2023:04:01 07:29:26", L"20230401_072926.jpg"},
-                    DateValueCase{TagDateTimeDigitized, "2023:04:01 07:29:26", L"20230401_072926.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "0000:00:00 00:00:00", L"00000000_000000.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "2023:13:45 25:61:99", L"20231345_256199.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "-1:4:1 7:2:6", L"655350401_070206.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "12345:04:01 07:29:26", L"123450401_072926.jpg"},
-                    DateValueCase{TagDateTimeOriginal, "    :  :     :  :  ", nullptr},
-                    DateValueCase{TagDateTimeOriginal, "2023-04-01 07:29:26", nullptr},
-                    DateValueCase{TagDateTimeOriginal, "", nullptr}));
+    testing::Values(
+        DateValueCase{TagDateTime, "2008:07:31 10:38:11", L"20080731_103811.jpg"},
+        DateValueCase{TagDateTimeOriginal, "2023:04:01 07:29:26", L"20230401_072926.jpg"},
+        DateValueCase{TagDateTimeDigitized, "2023:04:01 07:29:26", L"20230401_072926.jpg"},
+        DateValueCase{TagDateTimeOriginal, "0000:00:00 00:00:00", L"00000000_000000.jpg"},
+        DateValueCase{TagDateTimeOriginal, "2023:13:45 25:61:99", L"20231345_256199.jpg"},
+        DateValueCase{TagDateTimeOriginal, "-1:4:1 7:2:6", L"655350401_070206.jpg"},
+        DateValueCase{TagDateTimeOriginal, "12345:04:01 07:29:26", L"123450401_072926.jpg"},
+        DateValueCase{TagDateTimeOriginal, "    :  :     :  :  ", nullptr},
+        DateValueCase{TagDateTimeOriginal, "2023-04-01 07:29:26", nullptr},
+        DateValueCase{TagDateTimeOriginal, "", nullptr}));
 
 TEST_F(ScanTest, PictureWithoutDatesKeepsItsNameWithTheOptionOff)
 {
@@ -52,9 +53,10 @@ TEST_F(ScanTest, PictureWithoutDatesKeepsItsNameWithTheOptionOff)
     Texts events = Scan();
     std::sort(events.begin(), events.end());
     const std::wstring tail = L" failed, File not renamed";
-    EXPECT_EQ(events, (Texts{L"No Exif information available for " + (folder / L"empty.jpg") + tail,
-                             L"No Exif information available for " + (folder / L"nodate.jpg") + tail,
-                             L"No Exif information available for " + (folder / L"text.jpg") + tail}));
+    EXPECT_EQ(events,
+              (Texts{L"No Exif information available for " + (folder / L"empty.jpg") + tail,
+                     L"No Exif information available for " + (folder / L"nodate.jpg") + tail,
+                     L"No Exif information available for " + (folder / L"text.jpg") + tail}));
     EXPECT_EQ(processed, 3);
     EXPECT_EQ(renamed, 0);
 }
@@ -66,7 +68,8 @@ TEST_F(ScanTest, FallbackWaitsForAFileBeingWritten)
     Settings.FileModifiedDate = 1;
     Put(L"busy.jpg", JpegWithoutExif());
     HANDLE writer = CreateFileW((folder / L"busy.jpg").c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Scan(), Texts{});
     CloseHandle(writer);
@@ -117,8 +120,8 @@ TEST_F(ScanTest, UntestedPlainNameIsWrittenEvenWhenTaken)
 
     // A name that begins with its stamp is still tested: it keeps its number.
     std::wstring numbered = folder / L"20230401_072926 (001).JPG";
-    ComposeTargetName(folderPath.c_str(), numbered.c_str(), newPath.data(), newPath.size(),
-                      L".JPG", time, false);
+    ComposeTargetName(folderPath.c_str(), numbered.c_str(), newPath.data(), newPath.size(), L".JPG",
+                      time, false);
     EXPECT_EQ(std::wstring(newPath.data()), numbered);
     EXPECT_EQ(EventTexts(), Texts{});
 }
@@ -171,12 +174,16 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TargetCase{L"DSC.JPG", {}, L"20230401_072926.JPG"},
         TargetCase{L"DSC.JPG", {L"20230401_072926.JPG"}, L"20230401_072926 (001).JPG"},
-        TargetCase{L"DSC.JPG", {L"20230401_072926.jpg", L"20230401_072926 (001).JPG"},
+        TargetCase{L"DSC.JPG",
+                   {L"20230401_072926.jpg", L"20230401_072926 (001).JPG"},
                    L"20230401_072926 (002).JPG"},
-        TargetCase{L"DSC.JPG", {L"20230401_072926.JPG", L"20230401_072926 (002).JPG"},
+        TargetCase{L"DSC.JPG",
+                   {L"20230401_072926.JPG", L"20230401_072926 (002).JPG"},
                    L"20230401_072926 (001).JPG"},
         TargetCase{L"20230401_072926.JPG", {}, L"20230401_072926.JPG"},
-        TargetCase{L"20230401_072926 (001).JPG", {L"20230401_072926.JPG"}, L"20230401_072926 (001).JPG"},
+        TargetCase{L"20230401_072926 (001).JPG",
+                   {L"20230401_072926.JPG"},
+                   L"20230401_072926 (001).JPG"},
         TargetCase{L"20230401_072926 (001).JPG", {}, L"20230401_072926.JPG"},
         TargetCase{L"20230401_072926x.JPG", {L"20230401_072926.JPG"}, L"20230401_072926x.JPG"},
         TargetCase{L"20230401_072926x.JPG", {}, L"20230401_072926.JPG"},

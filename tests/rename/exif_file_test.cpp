@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,10 +81,7 @@ struct ReadCase {
     size_t bytesRead;  // at most
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 const Bytes Jfif = JfifSegment();
 const Bytes BigApp2 = JpegSegment(0xE2, Bytes(60000, 0xE2));
@@ -101,14 +98,12 @@ const std::vector<ReadCase>& ReadCases()
     static const std::vector<ReadCase> cases = {
         {"SmallExifAfterSoi", Concat({Soi, ExifSegment(DateBlock()), JpegImageData()}), true, 1,
          4096},
-        {"SmallExifAfterJfif", Concat({Soi, Jfif, ExifSegment(DateBlock()), JpegImageData()}),
-         true, 1, 4096},
-        {"CameraSizedExifAfterSoi",
-         Concat({Soi, ExifSegment(DateBlock(11250)), JpegImageData()}), true, 2,
-         2 + 4 + 6 + 11250},
+        {"SmallExifAfterJfif", Concat({Soi, Jfif, ExifSegment(DateBlock()), JpegImageData()}), true,
+         1, 4096},
+        {"CameraSizedExifAfterSoi", Concat({Soi, ExifSegment(DateBlock(11250)), JpegImageData()}),
+         true, 2, 2 + 4 + 6 + 11250},
         {"LongestExifAfterJfif",
-         Concat({Soi, Jfif, ExifSegment(DateBlock(65527)), JpegImageData()}), true, 2,
-         20 + 65537},
+         Concat({Soi, Jfif, ExifSegment(DateBlock(65527)), JpegImageData()}), true, 2, 20 + 65537},
         {"ExifEndsTheFile", Concat({Soi, ExifSegment(DateBlock(9000))}), true, 2, 2 + 9010},
         // Bodies passed over are not read: 4 header bytes per segment, then the
         // signature and the Exif segment.
@@ -117,9 +112,8 @@ const std::vector<ReadCase>& ReadCases()
                  JpegImageData()}),
          true, 6, 4096 + 3 * 4 + 20010},
         {"ExifAfterLargeXmp",
-         Concat({Soi, LargeXmp(), ExifSegment(DateBlock(2000)),
-                 JpegImageData()}),
-         true, 4, 4096 + 4 + 2010},
+         Concat({Soi, LargeXmp(), ExifSegment(DateBlock(2000)), JpegImageData()}), true, 4,
+         4096 + 4 + 2010},
         {"NoExifInFirstRead", JpegWithoutExif(), false, 1, 4096},
         {"NotAJpeg", Bytes(10000, 'x'), false, 1, 4096},
         {"Empty", {}, false, 1, 0},
@@ -191,10 +185,7 @@ struct FileCase {
     bool found;
 };
 
-void PrintTo(const FileCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 
 JpegFixture WithExif(bool bigEndian)
 {
@@ -302,10 +293,7 @@ struct HolderCase {
     bool found;  // false: refused as busy
 };
 
-void PrintTo(const HolderCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const HolderCase& c, std::ostream* os) { *os << c.name; }
 
 class ExifFileHeld : public testing::TestWithParam<HolderCase> {};
 

@@ -17,10 +17,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ToBytes(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 std::string ToText(const uint8_t* data, size_t size)
 {
@@ -42,22 +39,27 @@ struct DateCase {
     bool runtimeAgrees;  // the C runtime's scan gives the same (runtimes differ beyond int)
 };
 
-void PrintTo(const DateCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const DateCase& c, std::ostream* os) { *os << c.name; }
 
 const DateCase DateCases[] = {
     {"Plain", "2023:04:01 07:29:26", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
     {"WithItsZero", "2008:07:31 10:38:11\0"s, WholeText, true, {2008, 7, 31, 10, 38, 11}, true},
     {"LeadingBlanks", "   2023:04:01 07:29:26", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
-    {"LeadingWhiteSpaceOfEveryKind", "\t\n\v\f\r 2023:04:01 07:29:26", WholeText, true,
-     {2023, 4, 1, 7, 29, 26}, true},
+    {"LeadingWhiteSpaceOfEveryKind",
+     "\t\n\v\f\r 2023:04:01 07:29:26",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 26},
+     true},
     {"Signs", "+2023:-4:+1 -7:+29:-26", WholeText, true, {2023, -4, 1, -7, 29, -26}, true},
     {"ClockNeverSet", "0000:00:00 00:00:00", WholeText, true, {0, 0, 0, 0, 0, 0}, true},
     {"FiveDigitYear", "12345:01:02 03:04:05", WholeText, true, {12345, 1, 2, 3, 4, 5}, true},
     {"MonthThirteen", "2023:13:01 07:29:26", WholeText, true, {2023, 13, 1, 7, 29, 26}, true},
-    {"LeadingZeros", "02023:004:0001 007:0029:00026", WholeText, true, {2023, 4, 1, 7, 29, 26},
+    {"LeadingZeros",
+     "02023:004:0001 007:0029:00026",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 26},
      true},
     {"SingleDigits", "2023:4:1 7:5:3", WholeText, true, {2023, 4, 1, 7, 5, 3}, true},
     {"TrailingWords", "2023:04:01 07:29:26 PM", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
@@ -65,9 +67,18 @@ const DateCase DateCases[] = {
     {"TrailingLetter", "2023:04:01 07:29:26Z", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
     {"TabBetween", "2023:04:01\t07:29:26", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
     {"NewlineBetween", "2023:04:01\n07:29:26", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
-    {"RunOfWhiteSpaceBetween", "2023:04:01 \t\r\n 07:29:26", WholeText, true,
-     {2023, 4, 1, 7, 29, 26}, true},
-    {"BlanksAfterColons", "2023: 04: 01 07: 29: 26", WholeText, true, {2023, 4, 1, 7, 29, 26}, true},
+    {"RunOfWhiteSpaceBetween",
+     "2023:04:01 \t\r\n 07:29:26",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 26},
+     true},
+    {"BlanksAfterColons",
+     "2023: 04: 01 07: 29: 26",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 26},
+     true},
     // The third number swallows the hour ("0107"); a number must then begin at ":29".
     {"NothingBetween", "2023:04:0107:29:26", WholeText, false, {}, true},
     {"BlankBeforeColon", "2023 :04:01 07:29:26", WholeText, false, {}, true},
@@ -83,26 +94,57 @@ const DateCase DateCases[] = {
     {"SignWithoutDigits", "2023:+:01 07:29:26", WholeText, false, {}, true},
     {"BlankAfterSign", "2023:- 4:01 07:29:26", WholeText, false, {}, true},
     {"TwoSigns", "2023:--4:01 07:29:26", WholeText, false, {}, true},
-    {"NonBreakingSpaceIsNoWhiteSpace", "\xA0" "2023:04:01 07:29:26", WholeText, false, {}, true},
+    {"NonBreakingSpaceIsNoWhiteSpace",
+     "\xA0"
+     "2023:04:01 07:29:26",
+     WholeText,
+     false,
+     {},
+     true},
     {"ZeroByteInsideDate", "2023:04:01\0 07:29:26"s, WholeText, false, {}, true},
-    {"ZeroByteEndsLastNumber", "2023:04:01 07:29:2\0"s "6", WholeText, true,
-     {2023, 4, 1, 7, 29, 2}, true},
+    {"ZeroByteEndsLastNumber",
+     "2023:04:01 07:29:2\0"s
+     "6",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 2},
+     true},
     {"SizeEndsBeforeLastNumber", "2023:04:01 07:29:26", 17, false, {}, true},
     {"SizeEndsInsideLastNumber", "2023:04:01 07:29:26", 18, true, {2023, 4, 1, 7, 29, 2}, true},
     {"SizeEndsInsideFirstNumber", "2023:04:01 07:29:26", 2, false, {}, true},
     {"SizeZero", "2023:04:01 07:29:26", 0, false, {}, true},
     {"LargestInt", "2147483647:04:01 07:29:26", WholeText, true, {INT_MAX, 4, 1, 7, 29, 26}, true},
-    {"SmallestInt", "-2147483648:04:01 07:29:26", WholeText, true, {INT_MIN, 4, 1, 7, 29, 26},
+    {"SmallestInt",
+     "-2147483648:04:01 07:29:26",
+     WholeText,
+     true,
+     {INT_MIN, 4, 1, 7, 29, 26},
      true},
-    {"WrapsPastLargestInt", "2147483648:04:01 07:29:26", WholeText, true,
-     {INT_MIN, 4, 1, 7, 29, 26}, false},
-    {"WrapsAt2To32", "4294967296:4294967295:01 07:29:26", WholeText, true, {0, -1, 1, 7, 29, 26},
+    {"WrapsPastLargestInt",
+     "2147483648:04:01 07:29:26",
+     WholeText,
+     true,
+     {INT_MIN, 4, 1, 7, 29, 26},
      false},
-    {"WrapsEleven9s", "99999999999:04:01 07:29:26", WholeText, true,
-     {1215752191, 4, 1, 7, 29, 26}, false},
+    {"WrapsAt2To32",
+     "4294967296:4294967295:01 07:29:26",
+     WholeText,
+     true,
+     {0, -1, 1, 7, 29, 26},
+     false},
+    {"WrapsEleven9s",
+     "99999999999:04:01 07:29:26",
+     WholeText,
+     true,
+     {1215752191, 4, 1, 7, 29, 26},
+     false},
     {"WrapsNegative", "-4294967297:04:01 07:29:26", WholeText, true, {-1, 4, 1, 7, 29, 26}, false},
-    {"WrapsManyDigits", "2023:04:01 07:29:000000000000000000000000000000000000026", WholeText, true,
-     {2023, 4, 1, 7, 29, 26}, true},
+    {"WrapsManyDigits",
+     "2023:04:01 07:29:000000000000000000000000000000000000026",
+     WholeText,
+     true,
+     {2023, 4, 1, 7, 29, 26},
+     true},
 };
 
 int RuntimeScan(const char* text, int n[6])
@@ -193,10 +235,7 @@ struct TagCase {
     std::string value;  // the raw value bytes when present
 };
 
-void PrintTo(const TagCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const TagCase& c, std::ostream* os) { *os << c.name; }
 
 // One ASCII tag of 20 bytes in IFD0 makes a block of 8 (header) + 18 (IFD0) + 20.
 constexpr uint32_t OneTagBlockSize = 46;
@@ -208,8 +247,8 @@ const std::vector<TagCase>& TagCases()
          ExifTagStatus::Present, DateA + '\0'},
         {"OriginalInExifIfd", Exif({AsciiTag(TagDateTimeOriginal, DateB)}), TagDateTimeOriginal,
          ExifTagStatus::Present, DateB + '\0'},
-        {"DigitizedInExifIfd", Exif({AsciiTag(TagDateTimeDigitized, DateC)}),
-         TagDateTimeDigitized, ExifTagStatus::Present, DateC + '\0'},
+        {"DigitizedInExifIfd", Exif({AsciiTag(TagDateTimeDigitized, DateC)}), TagDateTimeDigitized,
+         ExifTagStatus::Present, DateC + '\0'},
         {"Ifd0IsAskedFirst",
          Exif({AsciiTag(TagDateTimeOriginal, FixtureIfd::Exif, DateB),
                AsciiTag(TagDateTimeOriginal, FixtureIfd::Ifd0, DateA)}),
@@ -218,9 +257,8 @@ const std::vector<TagCase>& TagCases()
          TagDateTimeDigitized, ExifTagStatus::Present, DateC + '\0'},
         {"DateTimeKeptInExifIfd", Exif({AsciiTag(TagDateTime, FixtureIfd::Exif, DateA)}),
          TagDateTime, ExifTagStatus::Present, DateA + '\0'},
-        {"FirstOfTwoEntries",
-         Exif({AsciiTag(TagDateTime, DateA), AsciiTag(TagDateTime, DateB)}), TagDateTime,
-         ExifTagStatus::Present, DateA + '\0'},
+        {"FirstOfTwoEntries", Exif({AsciiTag(TagDateTime, DateA), AsciiTag(TagDateTime, DateB)}),
+         TagDateTime, ExifTagStatus::Present, DateA + '\0'},
         {"AmongOtherTags",
          Exif({AsciiTag(0x010F, "Canon"), AsciiTag(0x0110, FixtureIfd::Ifd0, "Canon EOS 40D"),
                Tag(0x0112, FixtureIfd::Ifd0, TypeShort, 1, {1, 0}),
@@ -232,8 +270,9 @@ const std::vector<TagCase>& TagCases()
         {"AbsentFromBoth", Exif({AsciiTag(TagDateTime, DateA)}), TagDateTimeOriginal,
          ExifTagStatus::Absent, ""},
         {"NoTagsAtAll", Exif({}), TagDateTime, ExifTagStatus::Absent, ""},
-        {"ExifIfdWithoutPointer", Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::Omitted),
-         TagDateTimeOriginal, ExifTagStatus::Absent, ""},
+        {"ExifIfdWithoutPointer",
+         Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::Omitted), TagDateTimeOriginal,
+         ExifTagStatus::Absent, ""},
 
         // Value size is count x size(type); up to 4 bytes it sits in the entry.
         {"InlineAscii", Exif({Tag(TagDateTime, FixtureIfd::Ifd0, TypeAscii, 4, ToBytes("abc\0"s))}),
@@ -281,11 +320,10 @@ const std::vector<TagCase>& TagCases()
          TagDateTimeOriginal, ExifTagStatus::Unreadable, ""},
 
         // Damaged structure: the lookup finds nothing.
-        {"ByteOrderMarkDamaged", Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::Auto,
-                                      TiffDamage::ByteOrderMark),
+        {"ByteOrderMarkDamaged",
+         Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::Auto, TiffDamage::ByteOrderMark),
          TagDateTime, ExifTagStatus::Absent, ""},
-        {"MagicDamaged",
-         Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::Auto, TiffDamage::Magic),
+        {"MagicDamaged", Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::Auto, TiffDamage::Magic),
          TagDateTime, ExifTagStatus::Absent, ""},
         {"Ifd0PastEnd",
          Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::Auto, TiffDamage::Ifd0PastEnd),
@@ -303,18 +341,15 @@ const std::vector<TagCase>& TagCases()
          TagDateTime, ExifTagStatus::Present, DateA + '\0'},
         {"ExifPointerBackToIfd0", Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::ToIfd0),
          TagDateTimeOriginal, ExifTagStatus::Absent, ""},
-        {"Ifd0TagDespiteLoopingPointer",
-         Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::ToIfd0), TagDateTime,
-         ExifTagStatus::Present, DateA + '\0'},
-        {"ExifPointerPastEnd",
-         Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::PastEnd), TagDateTimeOriginal,
-         ExifTagStatus::Absent, ""},
-        {"ExifPointerWraps",
-         Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::Wrapping),
+        {"Ifd0TagDespiteLoopingPointer", Exif({AsciiTag(TagDateTime, DateA)}, ExifPointer::ToIfd0),
+         TagDateTime, ExifTagStatus::Present, DateA + '\0'},
+        {"ExifPointerPastEnd", Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::PastEnd),
+         TagDateTimeOriginal, ExifTagStatus::Absent, ""},
+        {"ExifPointerWraps", Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::Wrapping),
          TagDateTimeOriginal, ExifTagStatus::Absent, ""},
         {"ExifPointerNotALong",
-         Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::WrongType),
-         TagDateTimeOriginal, ExifTagStatus::Absent, ""},
+         Exif({AsciiTag(TagDateTimeOriginal, DateB)}, ExifPointer::WrongType), TagDateTimeOriginal,
+         ExifTagStatus::Absent, ""},
     };
     return cases;
 }
@@ -343,8 +378,8 @@ TEST_P(ExifTag, FoundInIfd0ThenExifIfd)
     EXPECT_EQ(ToText(value.data, value.size), c.value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Blocks, ExifTag, testing::Combine(testing::ValuesIn(TagCases()),
-                                                           testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Blocks, ExifTag,
+                         testing::Combine(testing::ValuesIn(TagCases()), testing::Bool()),
                          [](const testing::TestParamInfo<std::tuple<TagCase, bool>>& info) {
                              return std::string(std::get<0>(info.param).name) +
                                     (std::get<1>(info.param) ? "_Motorola" : "_Intel");
@@ -375,21 +410,20 @@ TEST_P(ExifTagType, ValueIsCountTimesTypeSize)
         value[i] = static_cast<uint8_t>('a' + i);
     Bytes block = ExifBlock(Exif({Tag(TagDateTime, FixtureIfd::Ifd0, GetParam().type, 3, value)}));
     ExifValue found;
-    ASSERT_EQ(FindExifTag(block.data(), block.size(), TagDateTime, &found),
-              ExifTagStatus::Present);
+    ASSERT_EQ(FindExifTag(block.data(), block.size(), TagDateTime, &found), ExifTagStatus::Present);
     EXPECT_EQ(found.size, GetParam().size);
     EXPECT_EQ(ToText(found.data, found.size), std::string(value.begin(), value.end()));
     // Inline values sit in the entry: IFD0's first entry holds them at offset 18.
     EXPECT_EQ(found.data == block.data() + 18, GetParam().size <= 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, ExifTagType,
-    testing::Values(TypeCase{1, 3}, TypeCase{2, 3}, TypeCase{3, 6}, TypeCase{4, 12},
-                    TypeCase{5, 24}, TypeCase{6, 3}, TypeCase{7, 3}, TypeCase{8, 6},
-                    TypeCase{9, 12}, TypeCase{10, 24}, TypeCase{11, 12}, TypeCase{12, 24},
-                    // Types beyond TIFF's twelve count one byte each.
-                    TypeCase{0, 3}, TypeCase{13, 3}, TypeCase{0xFFFF, 3}));
+INSTANTIATE_TEST_SUITE_P(Types, ExifTagType,
+                         testing::Values(TypeCase{1, 3}, TypeCase{2, 3}, TypeCase{3, 6},
+                                         TypeCase{4, 12}, TypeCase{5, 24}, TypeCase{6, 3},
+                                         TypeCase{7, 3}, TypeCase{8, 6}, TypeCase{9, 12},
+                                         TypeCase{10, 24}, TypeCase{11, 12}, TypeCase{12, 24},
+                                         // Types beyond TIFF's twelve count one byte each.
+                                         TypeCase{0, 3}, TypeCase{13, 3}, TypeCase{0xFFFF, 3}));
 
 // Blocks written out byte by byte, independent of the fixture's writer.
 struct LiteralCase {
@@ -400,10 +434,7 @@ struct LiteralCase {
     std::string value;
 };
 
-void PrintTo(const LiteralCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const LiteralCase& c, std::ostream* os) { *os << c.name; }
 
 const LiteralCase LiteralCases[] = {
     {"BigEndian",
@@ -426,7 +457,8 @@ const LiteralCase LiteralCases[] = {
      "\x69\x87\x04\0\x01\0\0\0\x1A\0\0\0"
      "\0\0\0\0"
      "\x01\0"
-     "\x03\x90\x02\0\x04\0\0\0" "abc\0"
+     "\x03\x90\x02\0\x04\0\0\0"
+     "abc\0"
      "\0\0\0\0"s,
      TagDateTimeOriginal, ExifTagStatus::Present, "abc\0"s},
     {"PointerOfTypeIfd",
@@ -435,7 +467,8 @@ const LiteralCase LiteralCases[] = {
      "\x87\x69\0\x0D\0\0\0\x01\0\0\0\x1A"
      "\0\0\0\0"
      "\0\x01"
-     "\x90\x04\0\x02\0\0\0\x04" "xyz\0"
+     "\x90\x04\0\x02\0\0\0\x04"
+     "xyz\0"
      "\0\0\0\0"s,
      TagDateTimeDigitized, ExifTagStatus::Present, "xyz\0"s},
     {"PointerIntoHeader",
@@ -474,10 +507,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, ExifTagLiteral, testing::ValuesIn(LiteralCases)
 const Bytes Soi = {0xFF, 0xD8};
 const Bytes Eoi = {0xFF, 0xD9};
 
-Bytes DateBlock()
-{
-    return ExifBlock(Exif({AsciiTag(TagDateTime, DateA)}));
-}
+Bytes DateBlock() { return ExifBlock(Exif({AsciiTag(TagDateTime, DateA)})); }
 
 Bytes BlockOfSize(size_t size)
 {
@@ -486,10 +516,7 @@ Bytes BlockOfSize(size_t size)
     return block;
 }
 
-Bytes Xmp()
-{
-    return JpegSegment(0xE1, ToBytes("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>"s));
-}
+Bytes Xmp() { return JpegSegment(0xE1, ToBytes("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>"s)); }
 
 struct WalkCase {
     const char* name;
@@ -499,10 +526,7 @@ struct WalkCase {
     Bytes block;    // Found: the block
 };
 
-void PrintTo(const WalkCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<WalkCase>& WalkCases()
 {
@@ -530,46 +554,76 @@ const std::vector<WalkCase>& WalkCases()
          ExifSearch::Found, 2 + 69 + 10, DateBlock()},
         {"LongestExifSegment", Concat({Soi, ExifSegment(BlockOfSize(65527)), Eoi}),
          ExifSearch::Found, 12, BlockOfSize(65527)},
-        {"EmptyExifSegment", Concat({Soi, ExifSegment({}), JpegImageData()}), ExifSearch::Found,
-         12, {}},
+        {"EmptyExifSegment",
+         Concat({Soi, ExifSegment({}), JpegImageData()}),
+         ExifSearch::Found,
+         12,
+         {}},
         {"ExifSegmentEndsTheFile", Concat({Soi, ExifSegment(DateBlock())}), ExifSearch::Found, 12,
          DateBlock()},
 
-        {"ExifAfterImageData", Concat({Soi, JpegImageData(), ExifSegment(DateBlock())}),
-         ExifSearch::NotFound, 0, {}},
+        {"ExifAfterImageData",
+         Concat({Soi, JpegImageData(), ExifSegment(DateBlock())}),
+         ExifSearch::NotFound,
+         0,
+         {}},
         {"ExifAfterScanStart",
          Concat({Soi, JpegSegment(0xDA, {1, 1, 0, 0, 63, 0}), ExifSegment(DateBlock())}),
-         ExifSearch::NotFound, 0, {}},
+         ExifSearch::NotFound,
+         0,
+         {}},
         {"ExifAfterEoi", Concat({Soi, Eoi, ExifSegment(DateBlock())}), ExifSearch::NotFound, 0, {}},
         {"NoExifSegment", JpegWithoutExif(), ExifSearch::NotFound, 0, {}},
         {"OnlyXmp", Concat({Soi, Xmp(), JpegImageData()}), ExifSearch::NotFound, 0, {}},
         {"SignatureWithoutItsZeros",
          Concat({Soi, JpegSegment(0xE1, ToBytes("Exif\0\xFF"s + "II*\0")), JpegImageData()}),
-         ExifSearch::NotFound, 0, {}},
+         ExifSearch::NotFound,
+         0,
+         {}},
         {"NoSoi", Concat({ExifSegment(DateBlock()), JpegImageData()}), ExifSearch::NotFound, 0, {}},
         {"Gif", ToBytes("GIF89a\x01\0\x01\0"s), ExifSearch::NotFound, 0, {}},
         {"Png", ToBytes("\x89PNG\r\n\x1A\n"s), ExifSearch::NotFound, 0, {}},
         {"OneOtherByte", {'G'}, ExifSearch::NotFound, 0, {}},
         {"GarbageBetweenSegments",
-         Concat({Soi, JfifSegment(), {0x00}, ExifSegment(DateBlock())}), ExifSearch::NotFound, 0,
+         Concat({Soi, JfifSegment(), {0x00}, ExifSegment(DateBlock())}),
+         ExifSearch::NotFound,
+         0,
          {}},
-        {"LengthBelowTwo", Concat({Soi, {0xFF, 0xE0, 0x00, 0x01}, ExifSegment(DateBlock())}),
-         ExifSearch::NotFound, 0, {}},
-        {"StuffedZeroAsMarker", Concat({Soi, {0xFF, 0x00}, ExifSegment(DateBlock())}),
-         ExifSearch::NotFound, 0, {}},
+        {"LengthBelowTwo",
+         Concat({Soi, {0xFF, 0xE0, 0x00, 0x01}, ExifSegment(DateBlock())}),
+         ExifSearch::NotFound,
+         0,
+         {}},
+        {"StuffedZeroAsMarker",
+         Concat({Soi, {0xFF, 0x00}, ExifSegment(DateBlock())}),
+         ExifSearch::NotFound,
+         0,
+         {}},
         {"SecondSoi", Concat({Soi, Soi, ExifSegment(DateBlock())}), ExifSearch::NotFound, 0, {}},
 
         {"Nothing", {}, ExifSearch::NeedMoreBytes, 2, {}},
         {"MarkerByteAlone", {0xFF}, ExifSearch::NeedMoreBytes, 2, {}},
         {"SoiAlone", Soi, ExifSearch::NeedMoreBytes, 6, {}},
-        {"MarkerWithoutLength", Concat({Soi, {0xFF, 0xE1, 0x00}}), ExifSearch::NeedMoreBytes, 6,
+        {"MarkerWithoutLength",
+         Concat({Soi, {0xFF, 0xE1, 0x00}}),
+         ExifSearch::NeedMoreBytes,
+         6,
          {}},
-        {"App1WithoutSignature", Concat({Soi, {0xFF, 0xE1, 0x01, 0x00, 'E', 'x'}}),
-         ExifSearch::NeedMoreBytes, 12, {}},
-        {"ExifSegmentCut", {0xFF, 0xD8, 0xFF, 0xE1, 0x10, 0x00, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I'},
-         ExifSearch::NeedMoreBytes, 2 + 2 + 0x1000, {}},
-        {"SkippedSegmentCut", Concat({Soi, JfifSegment(), {0xFF, 0xE2, 0xFF, 0xFF, 1, 2, 3}}),
-         ExifSearch::NeedMoreBytes, 20 + 2 + 0xFFFF + 4, {}},
+        {"App1WithoutSignature",
+         Concat({Soi, {0xFF, 0xE1, 0x01, 0x00, 'E', 'x'}}),
+         ExifSearch::NeedMoreBytes,
+         12,
+         {}},
+        {"ExifSegmentCut",
+         {0xFF, 0xD8, 0xFF, 0xE1, 0x10, 0x00, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I'},
+         ExifSearch::NeedMoreBytes,
+         2 + 2 + 0x1000,
+         {}},
+        {"SkippedSegmentCut",
+         Concat({Soi, JfifSegment(), {0xFF, 0xE2, 0xFF, 0xFF, 1, 2, 3}}),
+         ExifSearch::NeedMoreBytes,
+         20 + 2 + 0xFFFF + 4,
+         {}},
         {"FillByteAtEnd", Concat({Soi, {0xFF, 0xFF}}), ExifSearch::NeedMoreBytes, 7, {}},
     };
     return cases;
@@ -642,8 +696,7 @@ TEST_P(ExifWalkPrefixes, EveryShorterCutAsksForMore)
     EXPECT_EQ(size, c.block.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ExifWalkPrefixes,
-                         testing::ValuesIn([] {
+INSTANTIATE_TEST_SUITE_P(Files, ExifWalkPrefixes, testing::ValuesIn([] {
                              std::vector<WalkCase> found;
                              for (const WalkCase& c : WalkCases())
                                  if (c.search == ExifSearch::Found)

@@ -86,12 +86,12 @@ TEST(LongPaths, OnlyPathsPastTheLimitTakeTheLongForm)
         // 259 characters still fit MAX_PATH with the terminating null; 260 do not.
         {folder248 + name11, folder248 + name11},
         {folder248 + name12, L"\\\\?\\" + folder248 + name12},
-        {share + L"IMG_1234.jpg", L"\\\\?\\UNC\\nas\\photos\\" + std::wstring(235, L'u') + L"\\IMG_1234.jpg"},
+        {share + L"IMG_1234.jpg",
+         L"\\\\?\\UNC\\nas\\photos\\" + std::wstring(235, L'u') + L"\\IMG_1234.jpg"},
         // Already in a form the file calls take whole.
         {L"\\\\?\\" + folder248 + name12, L"\\\\?\\" + folder248 + name12},
         // Normalised first, as the plain calls would have: separators and dots.
-        {L"C:/" + std::wstring(244, L'd') + L"/./x/../" + name12,
-         L"\\\\?\\" + folder248 + name12},
+        {L"C:/" + std::wstring(244, L'd') + L"/./x/../" + name12, L"\\\\?\\" + folder248 + name12},
     };
     for (const Case& c : cases)
         EXPECT_EQ(LongPath(c.path), c.expected) << c.path.size() << " characters";
@@ -112,7 +112,8 @@ TEST(FileTimes, LocalTimeVolumesAreTheFatOnes)
         {L"UDF", false},   {L"FAT64", false}, {L"", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(KeepsLocalFileTimes(c.fileSystem), c.localTimes) << testing::PrintToString(std::wstring(c.fileSystem));
+        EXPECT_EQ(KeepsLocalFileTimes(c.fileSystem), c.localTimes)
+            << testing::PrintToString(std::wstring(c.fileSystem));
 }
 
 std::wstring Stamp(const CaptureTime& t)

@@ -59,7 +59,9 @@ TEST_P(CompanionNames, CompanionFollowsUnderUpperCaseNef)
 INSTANTIATE_TEST_SUITE_P(
     Spellings, CompanionNames,
     testing::Values(
-        CompanionCase{L"DSC_0042.jpg", L"DSC_0042.nef", {L"20230401_072926.NEF", L"20230401_072926.jpg"}},
+        CompanionCase{L"DSC_0042.jpg",
+                      L"DSC_0042.nef",
+                      {L"20230401_072926.NEF", L"20230401_072926.jpg"}},
         CompanionCase{L"a.b.jpeg", L"a.b.NEF", {L"20230401_072926.NEF", L"20230401_072926.jpeg"}},
         CompanionCase{L"IMG.JPG", L"IMG.JPG.NEF", {L"20230401_072926.JPG", L"IMG.JPG.NEF"}},
         CompanionCase{L"IMG.JPG", L"OTHER.NEF", {L"20230401_072926.JPG", L"OTHER.NEF"}}));
@@ -70,8 +72,8 @@ TEST_F(ScanTest, LowerCaseCompanionEventsShowUpperCaseNef)
     Put(L"dsc.nef", {7});
     Texts events = Scan();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1], L"Renamed " + (folder / L"dsc.NEF") + L" to " +
-                             (folder / L"20230401_072926.NEF"));
+    EXPECT_EQ(events[1],
+              L"Renamed " + (folder / L"dsc.NEF") + L" to " + (folder / L"20230401_072926.NEF"));
 }
 
 struct PictureNameCase {
@@ -103,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ScanTest, DirectoriesAreNeitherCountedNorEntered)
 {
     ASSERT_TRUE(CreateDirectoryW((folder / L"album.jpg").c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(folder / L"album.jpg\\inner.jpg", JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
+    ASSERT_TRUE(WriteFileBytes(folder / L"album.jpg\\inner.jpg",
+                               JpegWithDate(TagDateTime, "2023:04:01 07:29:26")));
     EXPECT_EQ(Scan(), Texts{});
     EXPECT_EQ(processed, 0);
     EXPECT_TRUE(PathExists(folder / L"album.jpg\\inner.jpg"));
@@ -111,7 +114,8 @@ TEST_F(ScanTest, DirectoriesAreNeitherCountedNorEntered)
 
 TEST_F(ScanTest, HiddenSystemAndReadOnlyPicturesAreRenamedLikeAnyOther)
 {
-    const DWORD attributes[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_READONLY};
+    const DWORD attributes[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                                FILE_ATTRIBUTE_READONLY};
     for (int i = 0; i < 3; ++i) {
         DWORD attribute = attributes[i];
         std::wstring name = L"attr" + std::to_wstring(attribute) + L".jpg";
@@ -121,7 +125,8 @@ TEST_F(ScanTest, HiddenSystemAndReadOnlyPicturesAreRenamedLikeAnyOther)
     Scan();
     EXPECT_EQ(processed, 3);
     EXPECT_EQ(renamed, 3);
-    EXPECT_EQ(Names(), (NameList{L"20230401_072911.jpg", L"20230401_072912.jpg", L"20230401_072913.jpg"}));
+    EXPECT_EQ(Names(),
+              (NameList{L"20230401_072911.jpg", L"20230401_072912.jpg", L"20230401_072913.jpg"}));
 }
 
 TEST_F(ScanTest, SameSecondGetsNumbersInOrder)
@@ -132,7 +137,7 @@ TEST_F(ScanTest, SameSecondGetsNumbersInOrder)
     Scan();
     EXPECT_EQ(renamed, 3);
     EXPECT_EQ(Names(), (NameList{L"20230401_072926 (001).jpg", L"20230401_072926 (002).jpg",
-                              L"20230401_072926.jpg"}));
+                                 L"20230401_072926.jpg"}));
 
     // A burst renamed once stays as it is: no retries, no events.
     EXPECT_EQ(Scan(), Texts{});
@@ -150,7 +155,8 @@ TEST_F(ScanTest, NumberedPictureTakesThePlainNameOnceItIsFree)
     Texts events = Scan();
     EXPECT_EQ(renamed, 1);
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_TRUE(events[0].ends_with(L" to 20230401_072926.jpg")) << testing::PrintToString(events[0]);
+    EXPECT_TRUE(events[0].ends_with(L" to 20230401_072926.jpg"))
+        << testing::PrintToString(events[0]);
     EXPECT_EQ(Names().size(), 2u);
     EXPECT_TRUE(PathExists(folder / L"20230401_072926.jpg"));
 }
@@ -164,10 +170,10 @@ TEST_F(ScanTest, TakenPlainNameEndsInTheNumberedNameWithinTheScan)
     PutDated(L"DSC_0001.jpg");
     Put(L"DSC_0001.NEF", {7});
 
-    EXPECT_EQ(Scan(), (Texts{L"Renamed " + (folder / L"DSC_0001.jpg") +
-                                 L" to 20230401_072926 (001).jpg",
-                             L"Renamed " + (folder / L"DSC_0001.NEF") + L" to " +
-                                 (folder / L"20230401_072926 (001).NEF")}));
+    EXPECT_EQ(Scan(),
+              (Texts{L"Renamed " + (folder / L"DSC_0001.jpg") + L" to 20230401_072926 (001).jpg",
+                     L"Renamed " + (folder / L"DSC_0001.NEF") + L" to " +
+                         (folder / L"20230401_072926 (001).NEF")}));
     EXPECT_EQ(processed, 2);
     EXPECT_EQ(renamed, 2);
     EXPECT_EQ(ReadFileBytes(folder / L"20230401_072926.JPG"), taken);
@@ -186,8 +192,8 @@ TEST_F(ScanTest, CollisionNumbersGoOnPastNineHundredNinetyNine)
         ASSERT_TRUE(CreateDirectoryW((folder / name).c_str(), nullptr));
     }
     PutDated(L"DSC_0001.jpg");
-    EXPECT_EQ(Scan(), Texts{L"Renamed " + (folder / L"DSC_0001.jpg") +
-                            L" to 20230401_072926 (1000).jpg"});
+    EXPECT_EQ(Scan(),
+              Texts{L"Renamed " + (folder / L"DSC_0001.jpg") + L" to 20230401_072926 (1000).jpg"});
 }
 
 TEST_F(ScanTest, LoneCompanionIsNeverTouched)
@@ -204,7 +210,8 @@ TEST_F(ScanTest, PictureHeldOpenElsewhereIsRetriedAtTheNextScan)
     HANDLE holder = CreateFileW((folder / L"DSC_0001.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Scan(), Texts{L"Error 32 renaming DSC_0001.jpg to " + (folder / L"20230401_072926.jpg")});
+    EXPECT_EQ(Scan(),
+              Texts{L"Error 32 renaming DSC_0001.jpg to " + (folder / L"20230401_072926.jpg")});
     EXPECT_EQ(renamed, 0);
     CloseHandle(holder);
 

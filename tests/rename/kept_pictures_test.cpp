@@ -47,8 +47,8 @@ protected:
         CloseHandle(file);
         Bytes bytes = JpegWithDate(TagDateTimeOriginal, date);
         ASSERT_TRUE(WriteFileBytes(path, bytes));
-        file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+        file =
+            CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &lastWrite));
         CloseHandle(file);
@@ -90,12 +90,12 @@ TEST_F(KeptPictures, ADateRewrittenInPlaceIsReadAgain)
     SaveKeptPictures(running, false);
 
     RewriteDateInPlace(L"20230401_072926.jpg", "2023:04:01 07:29:27");
-    EXPECT_EQ(ScanWith(running), Texts{L"Renamed " + Path(L"20230401_072926.jpg") +
-                                       L" to 20230401_072927.jpg"});
+    EXPECT_EQ(ScanWith(running),
+              Texts{L"Renamed " + Path(L"20230401_072926.jpg") + L" to 20230401_072927.jpg"});
 
     RewriteDateInPlace(L"20230402_080000.jpg", "2023:04:02 08:00:01");
-    EXPECT_EQ(MonitorRun(), Texts{L"Renamed " + Path(L"20230402_080000.jpg") +
-                                  L" to 20230402_080001.jpg"})
+    EXPECT_EQ(MonitorRun(),
+              Texts{L"Renamed " + Path(L"20230402_080000.jpg") + L" to 20230402_080001.jpg"})
         << "the kept file is keyed by the change time too";
 }
 
@@ -131,9 +131,9 @@ TEST_F(KeptPictures, ADamagedFileIsReportedOnceAndWrittenAnew)
     HANDLE exclusive = CreateFileW(Path(L"20230401_072926.jpg").c_str(), GENERIC_READ, 0, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(MonitorRun(), Texts{L"Remembered pictures of " + folder.PathWithBackslash() +
-                                  L" not loaded: " + kept +
-                                  L" is damaged, the folder is read anew"});
+    EXPECT_EQ(MonitorRun(),
+              Texts{L"Remembered pictures of " + folder.PathWithBackslash() + L" not loaded: " +
+                    kept + L" is damaged, the folder is read anew"});
     EXPECT_TRUE(retryPending) << "read anew: the held picture was found busy";
     CloseHandle(exclusive);
 

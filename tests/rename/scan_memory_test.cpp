@@ -106,8 +106,9 @@ TEST_F(ScanMemoryTest, RawFileLandingLaterFollowsItsPicture)
     EXPECT_EQ(ReadFileBytes(Path(Stamp + L".NEF")), Bytes{1});
 
     EXPECT_EQ(ScanRemembering(), Texts{}) << "the refused one is reported once";
-    EXPECT_EQ(Names(), (Texts{L"20230401_072926.NEF", L"20230401_072926.jpg", L"20230401_072927.NEF",
-                              L"20230401_072927.jpg", L"DSC_0002.NEF", L"DSC_0003.NEF"}));
+    EXPECT_EQ(Names(),
+              (Texts{L"20230401_072926.NEF", L"20230401_072926.jpg", L"20230401_072927.NEF",
+                     L"20230401_072927.jpg", L"DSC_0002.NEF", L"DSC_0003.NEF"}));
 }
 
 // A late raw file still being written is waited for without a line.
@@ -137,7 +138,8 @@ TEST_F(ScanMemoryTest, RawFileBesideANewPictureOfTheOldNameGoesWithIt)
     Put(L"DSC_0001.NEF", {2});
     EXPECT_EQ(ScanRemembering(),
               (Texts{L"Renamed " + Path(L"DSC_0001.jpg") + L" to 20230505_050505.jpg",
-                     L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(L"20230505_050505.NEF")}));
+                     L"Renamed " + Path(L"DSC_0001.NEF") + L" to " +
+                         Path(L"20230505_050505.NEF")}));
 }
 
 // ---------------------------------------------------------------- busy pictures
@@ -160,7 +162,8 @@ TEST_F(ScanMemoryTest, BusyPicturesAreWaitedForAndReportedOnce)
     EXPECT_TRUE(RetryPending());
 
     reader.Release();
-    EXPECT_EQ(ScanRemembering(), Texts{L"Renamed " + Path(L"read.jpg") + L" to " + Stamp + L".jpg"});
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Renamed " + Path(L"read.jpg") + L" to " + Stamp + L".jpg"});
     writer.Release();
     WriteFileBytes(Path(L"written.jpg"), JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:27"));
     EXPECT_EQ(ScanRemembering(),
@@ -290,9 +293,9 @@ TEST_F(ScanMemoryTest, SettledPictureIsNotOpenedAtARescan)
 // new picture would be.
 struct ChangeCase {
     const char* name;
-    bool dated;       // the new content carries a date
-    bool sameSize;    // else one byte longer
-    bool sameTime;    // else a later last-write time
+    bool dated;     // the new content carries a date
+    bool sameSize;  // else one byte longer
+    bool sameTime;  // else a later last-write time
     const wchar_t* newName;
 };
 
@@ -309,8 +312,8 @@ TEST_P(ChangedPicture, IsReadAgain)
 
     FILETIME lastWrite = {};
     {
-        HANDLE file = CreateFileW(Path(L"photo.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(Path(L"photo.jpg").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         GetFileTime(file, nullptr, nullptr, &lastWrite);
         CloseHandle(file);
@@ -364,8 +367,7 @@ TEST_F(ScanMemoryTest, NumberedPictureMovesWhenThePlainNameIsFreed)
     std::wstring numbered = PathExists(Path(Stamp + L" (001).jpg")) ? Stamp + L" (001).jpg" : L"";
     ASSERT_FALSE(numbered.empty());
     ASSERT_TRUE(DeleteFileW(Path(Stamp + L".jpg").c_str()));
-    EXPECT_EQ(ScanRemembering(),
-              Texts{L"Renamed " + Path(numbered) + L" to " + Stamp + L".jpg"});
+    EXPECT_EQ(ScanRemembering(), Texts{L"Renamed " + Path(numbered) + L" to " + Stamp + L".jpg"});
 }
 
 }  // namespace

@@ -61,16 +61,19 @@ TEST(SettledFile, AnotherFolderVolumeOrVersionIsForeign)
 {
     std::vector<uint8_t> bytes = EncodeSettledFile(Header, Entries());
     std::vector<SettledFileEntry> read;
-    EXPECT_EQ(ParseSettledFile(bytes.data(), bytes.size(), {0x1234ABCD, "Z:\\PICTURES\\OTHER\\"}, &read),
+    EXPECT_EQ(ParseSettledFile(bytes.data(), bytes.size(), {0x1234ABCD, "Z:\\PICTURES\\OTHER\\"},
+                               &read),
               SettledFileRead::Foreign);
     EXPECT_EQ(ParseSettledFile(bytes.data(), bytes.size(), {0x1234ABCE, Header.folder}, &read),
               SettledFileRead::Foreign)
         << "a card swapped in the same drive";
     std::vector<uint8_t> newer = bytes;
     newer[8] = 2;  // the version
-    EXPECT_EQ(ParseSettledFile(newer.data(), newer.size(), Header, &read), SettledFileRead::Foreign);
+    EXPECT_EQ(ParseSettledFile(newer.data(), newer.size(), Header, &read),
+              SettledFileRead::Foreign);
     const char log[] = "10.12.2026 22:02:59 Starting Lumistamp\r\n";
-    EXPECT_EQ(ParseSettledFile(reinterpret_cast<const uint8_t*>(log), sizeof(log) - 1, Header, &read),
+    EXPECT_EQ(ParseSettledFile(reinterpret_cast<const uint8_t*>(log), sizeof(log) - 1, Header,
+                               &read),
               SettledFileRead::Foreign);
 }
 

@@ -49,8 +49,7 @@ const EntryCase EntryCases[] = {
     {"OffWithoutEntry", 0, false, ERROR_SUCCESS},
 };
 
-class AutostartEntry : public RedirectedRegistry,
-                       public testing::WithParamInterface<EntryCase> {};
+class AutostartEntry : public RedirectedRegistry, public testing::WithParamInterface<EntryCase> {};
 
 // Without an entry there is no Run key either: it is created when needed.
 TEST_P(AutostartEntry, FollowsTheOptionQuietly)

@@ -68,8 +68,7 @@ void RedirectedRegistry::SetValue(const std::wstring& path, const std::wstring& 
     ASSERT_EQ(status, ERROR_SUCCESS) << "setting " << testing::PrintToString(name);
 }
 
-void RedirectedRegistry::SetDword(const std::wstring& path, const std::wstring& name,
-                                  DWORD number)
+void RedirectedRegistry::SetDword(const std::wstring& path, const std::wstring& name, DWORD number)
 {
     SetValue(path, name, REG_DWORD, DwordBytes(number));
 }
@@ -83,8 +82,9 @@ void RedirectedRegistry::SetText(const std::wstring& path, const std::wstring& n
 void RedirectedRegistry::MakeReadOnly(const std::wstring& path)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        ReadOnlyAccess, SDDL_REVISION_1, &descriptor, nullptr));
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(ReadOnlyAccess,
+                                                                     SDDL_REVISION_1, &descriptor,
+                                                                     nullptr));
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExW(scratch_, path.c_str(), 0, WRITE_DAC, &key);
     if (status == ERROR_SUCCESS) {

@@ -132,12 +132,13 @@ TEST_P(SettingsLoadOption, ReadsNonZeroAsOneAndFallsBackToZero)
     EXPECT_EQ(LoggedTexts(), expectedLog);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stored, SettingsLoadOption,
-    testing::Combine(testing::ValuesIn(OptionCases), testing::ValuesIn(StoredNumberCases)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Stored, SettingsLoadOption,
+                         testing::Combine(testing::ValuesIn(OptionCases),
+                                          testing::ValuesIn(StoredNumberCases)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    std::get<1>(info.param).name;
+                         });
 
 TEST_F(SettingsStore, NumberStoredAsTwoIsSavedBackAsOne)
 {
@@ -241,10 +242,10 @@ class SettingsSaveAndLoad : public RedirectedRegistry,
 TEST_P(SettingsSaveAndLoad, StoresExactValuesAndLoadsTheSameRecord)
 {
     const SavedRecordCase& record = GetParam();
-    const std::pair<const wchar_t*, uint32_t> options[] = {
-        {L"Autostart", record.autostart},
-        {L"LogFile", record.logFile},
-        {L"FileModifiedDate", record.fileModifiedDate}};
+    const std::pair<const wchar_t*, uint32_t> options[] = {{L"Autostart", record.autostart},
+                                                           {L"LogFile", record.logFile},
+                                                           {L"FileModifiedDate",
+                                                            record.fileModifiedDate}};
     // What an earlier save left: the opposite everywhere.
     for (const auto& [name, number] : options)
         SetDword(ProgramKey, name, 1 - number);

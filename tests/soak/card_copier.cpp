@@ -172,7 +172,7 @@ int wmain(int argc, wchar_t** argv)
     size_t index = 0;
     for (const CardPair& pair : PairsOnCard(options.card)) {
         bool shareRead = options.sharing == ReadSharing::All ||
-            (options.sharing == ReadSharing::Alternate && index % 2 == 0);
+                         (options.sharing == ReadSharing::Alternate && index % 2 == 0);
         ++index;
         std::vector<std::wstring> order = {pair.picture, pair.raw};
         if (options.rawFirst)

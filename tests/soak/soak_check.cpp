@@ -103,8 +103,7 @@ bool BearsStamp(const std::wstring& name, const SoakItem& picture, bool* numbere
 std::wstring LineOf(const EventIndex& events, const std::wstring& path)
 {
     auto found = events.reported.find(path);
-    return found == events.reported.end() ? L", without an event"
-                                          : L", its line: " + found->second;
+    return found == events.reported.end() ? L", without an event" : L", its line: " + found->second;
 }
 
 std::wstring BaseName(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
@@ -230,8 +229,8 @@ void CheckSoak(const SoakPlan& plan, const std::vector<std::wstring>& history,
                 // may stay behind a renamed picture.
                 auto target = events.renameTargets.find(arrival);
                 bool targetTaken = target != events.renameTargets.end() &&
-                    FolderOf(target->second) == path &&
-                    contents.count(target->second.substr(path.size() + 1));
+                                   FolderOf(target->second) == path &&
+                                   contents.count(target->second.substr(path.size() + 1));
                 if (!pictureName.empty() && name == BaseName(pictureName) + L".NEF") {
                     ++findings->companionsFollowed;
                 } else if (name == item.name && picture.kind == ItemKind::DatedPicture &&

@@ -74,7 +74,7 @@ bool ParseOptions(int argc, wchar_t** argv, SoakOptions* options)
             return false;
     }
     return options->folders >= 1 && options->folders <= 255 && options->pictures >= 1 &&
-        options->waves >= 1 && options->writers >= 1 && options->okPresses >= 0;
+           options->waves >= 1 && options->writers >= 1 && options->okPresses >= 0;
 }
 
 std::wstring ProgramFolder()
@@ -214,9 +214,8 @@ bool Drive(const SoakOptions& options, const SoakPlan& plan, RunningProgram* pro
     figures->quietMs = GetTickCount64() - lastWave;
 
     HWND dialog = ok ? OpenSettingsDialog(mainWindow, program->processId) : nullptr;
-    if (ok &&
-        (!dialog || !ReadProgramView(dialog, &figures->view) ||
-         !CloseSettingsDialog(dialog, IDCANCEL, OkLimitMs))) {
+    if (ok && (!dialog || !ReadProgramView(dialog, &figures->view) ||
+               !CloseSettingsDialog(dialog, IDCANCEL, OkLimitMs))) {
         *error = L"cannot read the Events and Statistics tabs";
         ok = false;
     }

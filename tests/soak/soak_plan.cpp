@@ -101,10 +101,10 @@ private:
     WriteMethod Method()
     {
         int roll = Pick(100);
-        return roll < 37 ? WriteMethod::Copy
-            : roll < 62  ? WriteMethod::InPlace
-            : roll < 70  ? WriteMethod::SlowInPlace
-                         : WriteMethod::MoveIn;
+        return roll < 37   ? WriteMethod::Copy
+               : roll < 62 ? WriteMethod::InPlace
+               : roll < 70 ? WriteMethod::SlowInPlace
+                           : WriteMethod::MoveIn;
     }
 
     bool AddItem(SoakItem item, std::vector<uint8_t> bytes, std::wstring* error);
@@ -239,9 +239,8 @@ bool PlanBuilder::AddStampNamed(int folder, int wave, int writer, std::wstring* 
 }
 
 // A dated ".jpg" that arrives already named like the stamp nameStamp.
-bool PlanBuilder::AddDatedUnderName(int folder, int wave, int writer,
-                                    const std::wstring& nameStamp, const CaptureSecond& own,
-                                    std::wstring* error)
+bool PlanBuilder::AddDatedUnderName(int folder, int wave, int writer, const std::wstring& nameStamp,
+                                    const CaptureSecond& own, std::wstring* error)
 {
     int sampleIndex = Pick(static_cast<int>(samples_.dated.size()));
     SoakItem picture;
@@ -403,11 +402,16 @@ bool PlanBuilder::Build(std::wstring* error)
 const wchar_t* MethodName(WriteMethod method)
 {
     switch (method) {
-    case WriteMethod::Copy: return L"copy";
-    case WriteMethod::InPlace: return L"inplace";
-    case WriteMethod::SlowInPlace: return L"slow";
-    case WriteMethod::MoveIn: return L"movein";
-    case WriteMethod::CardCopy: return L"cardcopy";
+    case WriteMethod::Copy:
+        return L"copy";
+    case WriteMethod::InPlace:
+        return L"inplace";
+    case WriteMethod::SlowInPlace:
+        return L"slow";
+    case WriteMethod::MoveIn:
+        return L"movein";
+    case WriteMethod::CardCopy:
+        return L"cardcopy";
     }
     return L"copy";
 }

@@ -25,8 +25,8 @@ struct SoakOptions {
 enum class ItemKind {
     DatedPicture,    // must end under its stamp (or a numbered one) or have an event
     UndatedPicture,  // must keep its name and have its "No Exif" event
-    Companion,       // a ".NEF" beside a picture: before it from a writer, after it from a card copy
-    Other,           // not a picture: must keep its name
+    Companion,  // a ".NEF" beside a picture: before it from a writer, after it from a card copy
+    Other,      // not a picture: must keep its name
 };
 
 enum class WriteMethod { Copy, InPlace, SlowInPlace, MoveIn, CardCopy };
@@ -47,7 +47,7 @@ struct SoakItem {
     int folder = 0;
     int wave = 0;
     int writer = 0;
-    int copy = -1;  // the card copy that sends it, else a writer does
+    int copy = -1;            // the card copy that sends it, else a writer does
     std::wstring name;        // the name it arrives under
     std::wstring extension;   // a picture's extension, as in its name
     std::wstring stamp;       // a dated picture's YYYYMMDD_HHMMSS

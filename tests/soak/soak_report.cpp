@@ -30,9 +30,10 @@ void PrintFigures(const SoakOptions& options, const SoakPlan& plan, const SoakFi
         findings.undatedPictures, findings.stampNamed, findings.burstPictures);
     wprintf(L"other files             %d companions (.NEF), %d not pictures\n", findings.companions,
             findings.others);
-    wprintf(L"waves                   %d, writer processes %d, card copiers %d, holder processes %d\n",
-            options.waves, figures.waves.writerProcesses, figures.waves.copierProcesses,
-            figures.waves.holderProcesses);
+    wprintf(
+        L"waves                   %d, writer processes %d, card copiers %d, holder processes %d\n",
+        options.waves, figures.waves.writerProcesses, figures.waves.copierProcesses,
+        figures.waves.holderProcesses);
     int methods[5] = {};
     for (const SoakItem& item : plan.items)
         ++methods[static_cast<int>(item.method)];

@@ -14,7 +14,7 @@ std::string DateTextOfStamp(const std::string& stamp)
     if (stamp.size() != 15)
         return {};
     return stamp.substr(0, 4) + ":" + stamp.substr(4, 2) + ":" + stamp.substr(6, 2) + " " +
-        stamp.substr(9, 2) + ":" + stamp.substr(11, 2) + ":" + stamp.substr(13, 2);
+           stamp.substr(9, 2) + ":" + stamp.substr(11, 2) + ":" + stamp.substr(13, 2);
 }
 
 bool Contains(const std::vector<uint8_t>& bytes, const std::string& text)
@@ -79,7 +79,7 @@ SampleSet LoadSamples(const std::wstring& folder)
         return GeneratedSamples(L"camera samples unusable in " + folder);
     set.fromCameras = true;
     set.note = std::to_wstring(set.dated.size()) + L" dated and " +
-        std::to_wstring(set.undated.size()) + L" undated camera samples from " + folder;
+               std::to_wstring(set.undated.size()) + L" undated camera samples from " + folder;
     if (skipped)
         set.note += L" (" + std::to_wstring(skipped) + L" left out)";
     // Generated JPEGs without any EXIF block join the undated ones.

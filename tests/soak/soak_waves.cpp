@@ -45,7 +45,8 @@ bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder
             writerJobs.resize(item.writer + 1);
         std::wstring destination = plan.folders[item.folder] + L"\\" + item.name;
         writerJobs[item.writer] += std::wstring(MethodName(item.method)) + L"\t" + item.source +
-            L"\t" + destination + L"\t" + std::to_wstring(item.pauseMs) + L"\n";
+                                   L"\t" + destination + L"\t" + std::to_wstring(item.pauseMs) +
+                                   L"\n";
         if (item.held) {
             holdJobs += destination + L"\n";
             ++running->holdAsked;
@@ -57,8 +58,8 @@ bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder
     if (!holdJobs.empty()) {
         std::wstring path = prefix + L"-hold.txt";
         if (!WriteJobFile(path, holdJobs) ||
-            !(running->holder = StartProcess(
-                  writerProgram, L"hold \"" + path + L"\" " + std::to_wstring(HoldMs)))) {
+            !(running->holder = StartProcess(writerProgram, L"hold \"" + path + L"\" " +
+                                                                std::to_wstring(HoldMs)))) {
             *error = L"cannot start the holder of wave " + std::to_wstring(wave);
             return false;
         }
@@ -71,7 +72,7 @@ bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder
         if (!WriteJobFile(path, writerJobs[writer]) ||
             !(process = StartProcess(writerProgram, L"write \"" + path + L"\""))) {
             *error = L"cannot start writer " + std::to_wstring(writer) + L" of wave " +
-                std::to_wstring(wave);
+                     std::to_wstring(wave);
             return false;
         }
         running->writers.push_back(process);
@@ -80,10 +81,10 @@ bool StartWave(const SoakPlan& plan, int wave, const std::wstring& programFolder
         const CardCopy& copy = plan.copies[index];
         if (copy.wave != wave)
             continue;
-        HANDLE process = StartProcess(programFolder + L"\\card_copier.exe",
-                                      L"\"" + copy.card + L"\" \"" + plan.folders[copy.folder] +
-                                          L"\" " + std::to_wstring(copy.bytesPerSecond) +
-                                          L" --share-read alternate");
+        HANDLE process =
+            StartProcess(programFolder + L"\\card_copier.exe",
+                         L"\"" + copy.card + L"\" \"" + plan.folders[copy.folder] + L"\" " +
+                             std::to_wstring(copy.bytesPerSecond) + L" --share-read alternate");
         if (!process) {
             *error = L"cannot start card copy " + std::to_wstring(index);
             return false;

@@ -31,10 +31,7 @@ private:
     bool bigEndian_;
 };
 
-uint32_t IfdBytes(size_t entries)
-{
-    return static_cast<uint32_t>(2 + entries * EntryBytes + 4);
-}
+uint32_t IfdBytes(size_t entries) { return static_cast<uint32_t>(2 + entries * EntryBytes + 4); }
 
 uint64_t DeclaredSize(const FixtureTag& tag)
 {
@@ -203,7 +200,8 @@ std::vector<uint8_t> JpegImageData()
     dcTable[1] = acTable[1] = 1;  // one code of length 1, for symbol 0
     return Concat({JpegSegment(0xDB, dqt),
                    JpegSegment(0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}),
-                   JpegSegment(0xC4, dcTable), JpegSegment(0xC4, acTable),
+                   JpegSegment(0xC4, dcTable),
+                   JpegSegment(0xC4, acTable),
                    JpegSegment(0xDA, {1, 1, 0x00, 0, 63, 0}),
                    {0x3F},  // bits 0 (DC), 0 (EOB), padded with ones
                    {0xFF, 0xD9}});

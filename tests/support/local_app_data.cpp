@@ -3,10 +3,7 @@
 #include "events/log_file.h"
 #include "settings/settings.h"
 
-LocalAppDataScope::LocalAppDataScope()
-    : previous_(ReplaceLocalAppDataForTests(folder_.Path()))
-{
-}
+LocalAppDataScope::LocalAppDataScope() : previous_(ReplaceLocalAppDataForTests(folder_.Path())) {}
 
 LocalAppDataScope::~LocalAppDataScope() { ReplaceLocalAppDataForTests(previous_); }
 

@@ -177,9 +177,8 @@ TEST_F(SettingsDialog, WithoutTheSettingsPageOkSavesNothingAndLeavesTheMonitorsR
 
     // No folder line and no save: only the page that never existed, which
     // cannot be destroyed either (a line, no box).
-    EXPECT_EQ(LoggedTexts(),
-              (Texts{CannotCreateTab,
-                     WithCode(L"Cannot destroy Tab 0, Error %d", CodeOfMissingPage())}));
+    EXPECT_EQ(LoggedTexts(), (Texts{CannotCreateTab, WithCode(L"Cannot destroy Tab 0, Error %d",
+                                                              CodeOfMissingPage())}));
 }
 
 TEST_F(SettingsDialog, PagesThatCannotBeCreatedAreReportedOnceAndTheOthersStayReachable)

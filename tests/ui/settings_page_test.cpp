@@ -105,13 +105,15 @@ TEST_P(SettingsPageShows, TheOptionsAndTheFoldersSortedIgnoringCase)
 
 INSTANTIATE_TEST_SUITE_P(
     Records, SettingsPageShows,
-    testing::Values(
-        ShownRecord{"first_and_last_on", 1, 0, 1,
-                    {L"Z:\\pictures\\beta", L"z:\\Pictures\\alpha", L"C:\\", L"Z:\\PICTURES\\Gamma",
-                     L"Z:\\pictures\\beta"},
-                    {L"C:\\", L"z:\\Pictures\\alpha", L"Z:\\pictures\\beta", L"Z:\\pictures\\beta",
-                     L"Z:\\PICTURES\\Gamma"}},
-        ShownRecord{"middle_on_no_folders", 0, 1, 0, {}, {}}),
+    testing::Values(ShownRecord{"first_and_last_on",
+                                1,
+                                0,
+                                1,
+                                {L"Z:\\pictures\\beta", L"z:\\Pictures\\alpha", L"C:\\",
+                                 L"Z:\\PICTURES\\Gamma", L"Z:\\pictures\\beta"},
+                                {L"C:\\", L"z:\\Pictures\\alpha", L"Z:\\pictures\\beta",
+                                 L"Z:\\pictures\\beta", L"Z:\\PICTURES\\Gamma"}},
+                    ShownRecord{"middle_on_no_folders", 0, 1, 0, {}, {}}),
     [](const testing::TestParamInfo<ShownRecord>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- editing the list

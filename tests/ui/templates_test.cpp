@@ -26,9 +26,9 @@ struct ControlTemplate {
 void PrintTo(const ControlTemplate& c, std::ostream* os)
 {
     *os << "{id " << c.id << ", " << testing::PrintToString(c.className) << ", "
-        << testing::PrintToString(c.text) << ", " << c.x << "," << c.y << "," << c.cx << ","
-        << c.cy << ", style 0x" << std::hex << c.style << ", ex 0x" << c.extendedStyle
-        << ", help 0x" << c.helpId << std::dec << "}";
+        << testing::PrintToString(c.text) << ", " << c.x << "," << c.y << "," << c.cx << "," << c.cy
+        << ", style 0x" << std::hex << c.style << ", ex 0x" << c.extendedStyle << ", help 0x"
+        << c.helpId << std::dec << "}";
 }
 
 struct DialogTemplate {
@@ -50,7 +50,8 @@ public:
 
     bool ok() const { return ok_; }
 
-    template <typename T> T Read()
+    template <typename T>
+    T Read()
     {
         T value{};
         if (at_ + sizeof(T) > size_) {
@@ -77,11 +78,16 @@ public:
         if (at_ + 2 <= size_ && Peek() == 0xFFFF) {
             Read<uint16_t>();
             switch (uint16_t ordinal = Read<uint16_t>()) {
-            case 0x80: return L"BUTTON";
-            case 0x81: return L"EDIT";
-            case 0x82: return L"STATIC";
-            case 0x83: return L"LISTBOX";
-            default: return L"#" + std::to_wstring(ordinal);
+            case 0x80:
+                return L"BUTTON";
+            case 0x81:
+                return L"EDIT";
+            case 0x82:
+                return L"STATIC";
+            case 0x83:
+                return L"LISTBOX";
+            default:
+                return L"#" + std::to_wstring(ordinal);
             }
         }
         return String();
@@ -164,11 +170,25 @@ const uint32_t PageStyle = 0x42000448;
 const uint32_t CounterStyle = 0x50020000;
 
 const TemplateCase Templates[] = {
-    {"settings_dialog_130", 130, 0x80C808C8, L"Lumistamp", 0, 0, 310, 220,
+    {"settings_dialog_130",
+     130,
+     0x80C808C8,
+     L"Lumistamp",
+     0,
+     0,
+     310,
+     220,
      {{1, L"BUTTON", L"OK", 198, 193, 50, 14, 0x50010001},
       {2, L"BUTTON", L"Cancel", 252, 193, 50, 14, 0x50010000},
       {1000, L"SYSTABCONTROL32", L"", 7, 7, 295, 178, 0x50000200}}},
-    {"settings_page_133", 133, 0x42000048, L"", 10, 20, 280, 150,
+    {"settings_page_133",
+     133,
+     0x42000048,
+     L"",
+     10,
+     20,
+     280,
+     150,
      {{1001, L"BUTTON", L"Start Program after Logon:", 10, 6, 172, 10, 0x50010023},
       {1005, L"LISTBOX", L"", 17, 61, 246, 47, 0x50A10103},
       {-1, L"BUTTON", L"Folders to monitor:", 7, 48, 263, 86, 0x50000007},
@@ -177,16 +197,37 @@ const TemplateCase Templates[] = {
       {1010, L"BUTTON", L"Write Log File:", 10, 18, 172, 10, 0x50010023},
       {1011, L"BUTTON", L"Use 'File Modified Date' if there is no Exif info", 10, 31, 172, 10,
        0x50010023}}},
-    {"statistics_page_137", 137, PageStyle, L"", 10, 20, 280, 150,
+    {"statistics_page_137",
+     137,
+     PageStyle,
+     L"",
+     10,
+     20,
+     280,
+     150,
      {{-1, L"STATIC", L"Number of Pictures renamed:", 9, 75, 94, 8, CounterStyle},
       {-1, L"STATIC", L"Number of Pictures processed:", 7, 52, 99, 8, CounterStyle},
       {-1, L"STATIC", L"Number of Folders monitored:", 7, 28, 96, 8, CounterStyle},
       {1009, L"STATIC", L"Static", 148, 28, 19, 8, CounterStyle},
       {1010, L"STATIC", L"Static", 148, 52, 19, 8, CounterStyle},
       {1011, L"STATIC", L"Static", 148, 75, 19, 8, CounterStyle}}},
-    {"events_page_132", 132, PageStyle, L"", 10, 20, 280, 150,
+    {"events_page_132",
+     132,
+     PageStyle,
+     L"",
+     10,
+     20,
+     280,
+     150,
      {{1002, L"LISTBOX", L"", 7, 7, 268, 132, 0x50B10101}}},
-    {"about_page_131", 131, PageStyle, L"", 10, 20, 280, 150,
+    {"about_page_131",
+     131,
+     PageStyle,
+     L"",
+     10,
+     20,
+     280,
+     150,
      {{1003, L"EDIT", L"", 7, 7, 295, 162, 0x50210805}}},
 };
 
