@@ -37,7 +37,7 @@ bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* bl
             // in bytes that were read.
             if (offset < readFrom)
                 return false;
-            block->assign(bytes.begin() + offset, bytes.begin() + offset + size);
+            block->assign(bytes.data() + offset, bytes.data() + offset + size);
             return true;
         }
         if (search == ExifSearch::NotFound || atEnd || reads >= ExifMaxReads ||

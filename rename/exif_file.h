@@ -13,7 +13,7 @@ constexpr size_t ExifFirstReadBytes = 4096;
 // Limits for damaged or odd files: reads per file, and how far into the file
 // the Exif segment may end (it normally follows SOI, or a small APP0).
 constexpr int ExifMaxReads = 64;
-constexpr size_t ExifMaxExtent = 1024 * 1024;
+constexpr size_t ExifMaxExtent = size_t{1024} * 1024;
 
 // Opens the file for reading and reads its Exif block. The open shares read
 // and delete access but not write: a file another program has open for

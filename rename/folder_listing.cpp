@@ -54,7 +54,7 @@ static void AddEntry(const FILE_ID_BOTH_DIR_INFO& entry, FolderListing* listing)
 // time among them, which the plain find calls do not give).
 static DWORD ReadEntries(HANDLE directory, FolderListing* listing)
 {
-    std::vector<uint64_t> buffer(64 * 1024 / sizeof(uint64_t));  // aligned for the records
+    std::vector<uint64_t> buffer(size_t{64} * 1024 / sizeof(uint64_t));  // aligned for the records
     FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
     for (;;) {
         if (!GetFileInformationByHandleEx(directory, query, buffer.data(),

@@ -135,11 +135,9 @@ static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
     switch (MoveListedCompanion(scan, *companion, CompanionPath(oldPath), CompanionPath(newPath))) {
     case CompanionMove::Busy:
     case CompanionMove::Refused:
-        // Taken by another program since it was looked at, or refused for
-        // now: it follows later.
-        RememberRename(scan.memory.renames, oldBase, newBase);
-        break;
     case CompanionMove::Gone:
+        // Taken by another program since it was looked at, refused for now,
+        // or gone since the listing (it may land again): it follows later.
         RememberRename(scan.memory.renames, oldBase, newBase);
         break;
     case CompanionMove::Moved:

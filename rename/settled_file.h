@@ -26,7 +26,7 @@ constexpr uint32_t SettledFileVersion = 1;
 // UTF-8 bytes each; the count is bounded by the memory's own bound.
 constexpr size_t MaxSettledNameBytes = 1024;
 constexpr uint32_t MaxSettledFileEntries = 250000;
-constexpr size_t MaxSettledFolderBytes = 32767 * 3;
+constexpr size_t MaxSettledFolderBytes = size_t{32767} * 3;
 
 constexpr uint8_t SettledFlagNumbered = 0x01;  // keeps a numbered name (else bears its name)
 constexpr uint8_t SettledFlagFileTime = 0x02;  // named after its file time

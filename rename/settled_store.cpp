@@ -52,9 +52,12 @@ std::wstring KeptPicturesPath(const std::wstring& folderPath)
         hash ^= static_cast<uint16_t>(unit);
         hash *= 0x100000001b3ull;
     }
-    wchar_t name[32];
-    swprintf(name, 32, L"%016llx.settled", static_cast<unsigned long long>(hash));
-    return program + L"\\Settled\\" + name;
+    // Sixteen lower-case hex digits, as files of earlier versions are named.
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring name(16, L'0');
+    for (size_t at = name.size(); at-- > 0; hash >>= 4)
+        name[at] = digits[hash & 0xf];
+    return program + L"\\Settled\\" + name + L".settled";
 }
 
 static bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes, DWORD* error)

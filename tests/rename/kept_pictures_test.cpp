@@ -141,4 +141,15 @@ TEST_F(KeptPictures, ADamagedFileIsReportedOnceAndWrittenAnew)
     EXPECT_FALSE(retryPending);
 }
 
+// A later version finds a folder's kept file by its name: the name may not
+// change from one version to the next. FNV-1a over the folder's upper-cased
+// path, as sixteen lower-case hex digits.
+TEST_F(KeptPictures, KeptFileIsNamedAsEarlierVersionsNamedIt)
+{
+    const std::wstring tail = L"\\Settled\\e7f1a01a719981d1.settled";
+    std::wstring path = KeptPicturesPath(L"c:\\Pictures\\");
+    ASSERT_GT(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+}
+
 }  // namespace
