@@ -105,6 +105,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // on it, or look for them again.
         return OnDeviceChange(wParam, lParam);
 
+    case WM_COMMAND:
+        // The tray menu returns its choice to RunTrayMenu and sends nothing
+        // here: this is Exit from another process, as the installer and the
+        // uninstaller end a running copy, which must end as the menu's Exit does.
+        if (LOWORD(wParam) == IDM_EXIT) {
+            ExitProgram();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+
     case WMAPP_TRAYCALLBACK:
         if (LOWORD(lParam) == WM_RBUTTONDOWN)
             RunTrayMenu();

@@ -324,6 +324,35 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
     EXPECT_EQ(TakeCapturedBoxes().size(), 0u);
 }
 
+// The tray menu's Exit command sent to the hidden window from another process,
+// as the installer and the uninstaller end a running copy: the program ends
+// with code 0 and no box. Other commands leave it running.
+TEST_F(Program, ExitCommandSentToItsWindowEndsIt)
+{
+    SkipUnlessUnderWine();
+    ScratchFolder watched;
+    WriteFolders(watched.Path() + L'\0');
+    first = StartProgram(watched.Path());
+    ASSERT_NE(first.process, nullptr);
+    CatchBoxesOfProcess(first.processId);
+    HWND window = WaitForMainWindow(first.processId, 30000);
+    ASSERT_NE(window, nullptr);
+
+    DWORD_PTR result = 0;
+    ASSERT_NE(SendMessageTimeoutW(window, WM_COMMAND, 4242, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_EQ(WaitForSingleObject(first.process, 500), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // 1002: Exit in the tray menu.
+    ASSERT_NE(SendMessageTimeoutW(window, WM_COMMAND, 1002, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_EQ(WaitForExit(first, 15000), 0u);
+    EXPECT_FALSE(IsWindow(window));
+
+    std::vector<std::wstring> boxes;
+    for (const CapturedBox& box : TakeCapturedBoxes())
+        boxes.push_back(box.text);
+    EXPECT_EQ(boxes, std::vector<std::wstring>{});
+}
+
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name)
 {
     wchar_t* value = nullptr;
