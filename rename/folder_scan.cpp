@@ -146,17 +146,6 @@ static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
     }
 }
 
-// "YYYYMMDD_HHMMSS" followed by the extension or a collision number.
-static bool HasStampName(const std::wstring& name)
-{
-    if (name.size() < 16 || (name[15] != L'.' && name[15] != L' '))
-        return false;
-    for (size_t i = 0; i < 15; ++i)
-        if (i == 8 ? name[i] != L'_' : (name[i] < L'0' || name[i] > L'9'))
-            return false;
-    return true;
-}
-
 // A cloud provider's online-only picture is left where it is, unread: reading
 // it would download it. One line tells of it, unless its name already is a
 // stamp (an archive that was named before it went online-only).

@@ -95,3 +95,13 @@ bool FileExists(const wchar_t* path)
     }
     return false;
 }
+
+bool HasStampName(const std::wstring& name)
+{
+    if (name.size() <= StampLength || (name[StampLength] != L'.' && name[StampLength] != L' '))
+        return false;
+    for (size_t i = 0; i < StampLength; ++i)
+        if (i == 8 ? name[i] != L'_' : (name[i] < L'0' || name[i] > L'9'))
+            return false;
+    return true;
+}

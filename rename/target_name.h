@@ -26,3 +26,7 @@ unsigned FailedExistenceTests();
 
 // The stamp a picture taken at time is named by, "YYYYMMDD_HHMMSS".
 std::wstring StampOf(const CaptureTime& time);
+
+// Whether a file name is a stamp followed by the extension or a collision
+// number: "YYYYMMDD_HHMMSS.jpg", "YYYYMMDD_HHMMSS (001).jpg".
+bool HasStampName(const std::wstring& name);

@@ -17,35 +17,12 @@
 #include "settings/settings.h"
 #include "settings/statistics.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/bench_common.h"
 
 static std::atomic<int> Scans{0};
 
 static void CountScan(const wchar_t*) { ++Scans; }
-
-static double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-static bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -67,13 +44,13 @@ int wmain(int argc, wchar_t** argv)
         wchar_t name[40];
         swprintf(name, 40, L"\\202101%02d_%02d%02d%02d.jpg", day, second / 3600, second / 60 % 60,
                  second % 60);
-        if (!WriteBytes(folder + name, JpegWithDate(0x9003, date))) {
+        if (!WriteFileBytes(folder + name, JpegWithDate(0x9003, date))) {
             fprintf(stderr, "cannot write the pictures\n");
             return 1;
         }
     }
     std::wstring held = folder + L"\\DSC_0001.jpg";
-    WriteBytes(held, JpegWithDate(0x9003, "2022:06:01 12:00:00"));
+    WriteFileBytes(held, JpegWithDate(0x9003, "2022:06:01 12:00:00"));
     HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 0, nullptr);
 
@@ -90,9 +67,9 @@ int wmain(int argc, wchar_t** argv)
     }
 
     int scansBefore = Scans.load();
-    double before = CpuSeconds();
+    double before = ProcessCpuSeconds();
     Sleep(seconds * 1000);
-    double cpu = CpuSeconds() - before;
+    double cpu = ProcessCpuSeconds() - before;
     int scans = Scans.load() - scansBefore;
     size_t lines = 0;
     {

@@ -12,6 +12,18 @@ double MicrosecondsSince(LARGE_INTEGER start)
            static_cast<double>(frequency.QuadPart);
 }
 
+double ProcessCpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](FILETIME t) {
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) /
+               1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
 bool IsPictureName(const wchar_t* name)
 {
     const wchar_t* dot = wcsrchr(name, L'.');

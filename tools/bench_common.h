@@ -1,5 +1,5 @@
-// What the benchmark programs share: a stopwatch, the picture test, and one
-// result line that bench/run reads.
+// What the benchmark programs share: a stopwatch, the process's CPU time, the picture
+// test, and one result line that bench/run reads.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,9 @@
 
 // Microseconds elapsed since start, from the performance counter.
 double MicrosecondsSince(LARGE_INTEGER start);
+
+// The CPU time this process has used so far, kernel and user, in seconds.
+double ProcessCpuSeconds();
 
 // The scan's own test: an extension that begins with ".jpg" or ".jpeg".
 bool IsPictureName(const wchar_t* name);

@@ -18,18 +18,6 @@
 #include "settings/statistics.h"
 #include "tools/bench_common.h"
 
-static double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 int wmain(int argc, wchar_t** argv)
 {
     bool absent = argc == 5 && wcscmp(argv[4], L"absent") == 0;
@@ -68,9 +56,9 @@ int wmain(int argc, wchar_t** argv)
     HANDLE ready = CreateFileW((root + L"ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                0, nullptr);
     CloseHandle(ready);
-    double before = CpuSeconds();
+    double before = ProcessCpuSeconds();
     Sleep(seconds * 1000);
-    double cpu = CpuSeconds() - before;
+    double cpu = ProcessCpuSeconds() - before;
 
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof(memory);

@@ -21,43 +21,20 @@
 #include "settings/settings.h"
 #include "settings/statistics.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/bench_common.h"
-
-static double CpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](FILETIME t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                                   t.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-static bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
 
 // Starts a monitor set over Settings.Folders and waits until every monitor has
 // made its first scan; the CPU seconds that took. Stops the set afterwards.
 static double StartAndStop(int folders)
 {
-    double before = CpuSeconds();
+    double before = ProcessCpuSeconds();
     PrepareMonitorSet();
     StartMonitors();
     ULONGLONG until = GetTickCount64() + 600000;
     while (Statistics.FoldersMonitored.load() < folders && GetTickCount64() < until)
         Sleep(5);
-    double cpu = CpuSeconds() - before;
+    double cpu = ProcessCpuSeconds() - before;
     StopAllMonitors(60000);
     return cpu;
 }
@@ -87,21 +64,21 @@ int wmain(int argc, wchar_t** argv)
             wchar_t name[40];
             swprintf(name, 40, L"\\202101%02d_%02d%02d%02d.jpg", day, second / 3600,
                      second / 60 % 60, second % 60);
-            if (!WriteBytes(folder + name, JpegWithDate(0x9003, date))) {
+            if (!WriteFileBytes(folder + name, JpegWithDate(0x9003, date))) {
                 fputs("cannot write the pictures\n", stderr);
                 return 1;
             }
         }
     }
 
-    double before = CpuSeconds();
+    double before = ProcessCpuSeconds();
     LARGE_INTEGER started;
     QueryPerformanceCounter(&started);
     for (const std::wstring& folder : Settings.Folders) {
         FolderListing listing;
         ListFolder(folder + L"\\", &listing);
     }
-    double listingCpu = CpuSeconds() - before;
+    double listingCpu = ProcessCpuSeconds() - before;
     double listingUs = MicrosecondsSince(started);
 
     double first = StartAndStop(folders);

@@ -19,6 +19,7 @@
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/message_box_catcher.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -47,20 +48,6 @@ std::string MarkerLine(const std::wstring& folder)
 std::string RenamedLine(const std::wstring& folder)
 {
     return "Renamed " + Narrow(folder) + "\\DSC_0042.JPG to 20230401_072926.JPG";
-}
-
-// Polls the condition every 50 ms for at most timeoutMs.
-template <typename Condition>
-bool PollFor(Condition condition, DWORD timeoutMs)
-{
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(50);
-    }
 }
 
 size_t CountOf(const Lines& lines, const std::string& line)
@@ -107,7 +94,7 @@ protected:
 
     bool WaitForLogLine(const std::string& line, DWORD timeoutMs) const
     {
-        return PollFor([&] { return CountOf(Log(), line) > 0; }, timeoutMs);
+        return WaitUntil([&] { return CountOf(Log(), line) > 0; }, timeoutMs);
     }
 
     // A camera picture lands: written beside the folder's contents and moved
@@ -122,8 +109,8 @@ protected:
         ASSERT_TRUE(MoveFileW((incoming + L"\\DSC_0042.JPG").c_str(),
                               (folder + L"\\DSC_0042.JPG").c_str()));
         ASSERT_TRUE(RemoveDirectoryW(incoming.c_str()));
-        bool renamed =
-            PollFor([&] { return PathExists(folder + L"\\20230401_072926.JPG"); }, RenamedWithinMs);
+        bool renamed = WaitUntil([&] { return PathExists(folder + L"\\20230401_072926.JPG"); },
+                                 RenamedWithinMs);
         ULONGLONG took = GetTickCount64() - back;
         ASSERT_TRUE(renamed) << testing::PrintToString(ListFolder(folder));
         EXPECT_LE(took, ULONGLONG{RenamedWithinMs});
@@ -167,7 +154,7 @@ protected:
         std::wstring request =
             hostScratch + L"\\" + std::wstring(verb.begin(), verb.end()) + L"-" + name;
         EXPECT_TRUE(WriteFileText(request, Narrow(name)));
-        bool done = PollFor([&] { return !PathExists(request); }, 20000);
+        bool done = WaitUntil([&] { return !PathExists(request); }, 20000);
         EXPECT_TRUE(done) << "the host helper did not answer " << verb;
         std::string reason = ReadFileText(request + L".refused");
         DeleteFileW((request + L".refused").c_str());
@@ -280,9 +267,9 @@ TEST_F(FolderReturn, QueryRemoveLetsGoOfTheFolderAndAFailedRemovalTakesItUpAgain
     ULONGLONG failed = GetTickCount64();
     for (HANDLE handle : held)
         EXPECT_EQ(SendNotice(window, DBT_DEVICEQUERYREMOVEFAILED, handle), TRUE);
-    ASSERT_TRUE(PollFor([&] { return !HandlesOnFolder(program.process, card).empty(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !HandlesOnFolder(program.process, card).empty(); }, 10000));
     // Its first scan reports the marker again, as a fresh monitor's does.
-    ASSERT_TRUE(PollFor([&] { return CountOf(Log(), MarkerLine(card)) == 2; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(Log(), MarkerLine(card)) == 2; }, 10000));
     LandPictureAndExpectItRenamed(card, failed);
     ASSERT_FALSE(HasFatalFailure());
     CloseAndExpectCleanEnd();

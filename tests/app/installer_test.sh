@@ -29,18 +29,8 @@ if [ "$setup" = none ] || [ ! -f "$setup" ]; then
 fi
 [ -n "${DISPLAY:-}" ] || { echo "FAILED: no X display (run under xvfb-run)"; exit 1; }
 
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-# Polls a command every 0.2 s for at most $1 seconds; true once it succeeds.
-wait_for() {
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.2
-  done
-}
+# shellcheck source=SCRIPTDIR/../support/shell_checks.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 
 prefix="$work/wine"
 pictures="$work/pictures"

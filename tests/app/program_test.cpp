@@ -12,6 +12,7 @@
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/message_box_catcher.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -228,7 +229,7 @@ TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
 // request as WM_COPYDATA (dwData: the NIM_ command; the data: the icon's
 // window as a 32-bit number, then its id). It refuses them all until told to
 // accept, and keeps the time of each add from the program's window. It works
-// on this thread's messages: PumpFor delivers them.
+// on this thread's messages: WaitUntil delivers them.
 class StartingTray {
 public:
     StartingTray()
@@ -276,24 +277,6 @@ private:
     HWND window_ = nullptr;
 };
 
-// Delivers this thread's messages for at most timeoutMs, until the condition
-// holds. Returns whether it came true.
-template <typename Condition>
-bool PumpFor(Condition condition, DWORD timeoutMs)
-{
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (condition())
-            return true;
-        if (GetTickCount64() >= deadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
 // At logon the program may start before the taskbar can take its icon: it
 // offers it again every 5 seconds on a timer, and stops once the icon is in.
 TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
@@ -307,12 +290,13 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
     CatchBoxesOfProcess(first.processId);
     // The window is found by its class while the tray's requests wait.
     HWND window = nullptr;
-    ASSERT_TRUE(PumpFor([&] { return (window = WaitForMainWindow(first.processId, 0)) != nullptr; },
-                        30000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (window = WaitForMainWindow(first.processId, 0)) != nullptr; },
+                  30000));
     StartingTray::Owner = window;
 
     // The offers at start are refused; the timer's follow, 5 seconds apart.
-    ASSERT_TRUE(PumpFor([] { return StartingTray::Adds.size() >= 4; }, 30000))
+    ASSERT_TRUE(WaitUntil([] { return StartingTray::Adds.size() >= 4; }, 30000))
         << StartingTray::Adds.size() << " offers";
     const std::vector<ULONGLONG>& adds = StartingTray::Adds;
     ULONGLONG lastGap = adds[adds.size() - 1] - adds[adds.size() - 2];
@@ -320,9 +304,9 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
     EXPECT_LE(lastGap, 8000u);
 
     StartingTray::Accepting = true;
-    ASSERT_TRUE(PumpFor([] { return StartingTray::Accepted >= 1; }, 10000));
+    ASSERT_TRUE(WaitUntil([] { return StartingTray::Accepted >= 1; }, 10000));
     size_t offers = adds.size();
-    EXPECT_FALSE(PumpFor([&] { return adds.size() > offers; }, 12000))
+    EXPECT_FALSE(WaitUntil([&] { return adds.size() > offers; }, 12000))
         << "no offer once the icon is in";
     EXPECT_EQ(WaitForSingleObject(first.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
@@ -330,7 +314,7 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
     // takes its icon out through it.
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(
-        PumpFor([&] { return WaitForSingleObject(first.process, 0) == WAIT_OBJECT_0; }, 15000));
+        WaitUntil([&] { return WaitForSingleObject(first.process, 0) == WAIT_OBJECT_0; }, 15000));
     EXPECT_EQ(WaitForExit(first, 0), 0u);
     EXPECT_EQ(TakeCapturedBoxes().size(), 0u);
 }

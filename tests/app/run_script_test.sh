@@ -11,18 +11,8 @@
 # every process of its runs. Not part of ctest: scripts/test runs it.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-# Polls a command every 0.2 s for at most $1 seconds; true once it succeeds.
-wait_for() {
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.2
-  done
-}
+# shellcheck source=SCRIPTDIR/../support/shell_checks.sh
+. "$root/tests/support/shell_checks.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumistamp-run-test.XXXXXX")
 prefix="$work/wine"

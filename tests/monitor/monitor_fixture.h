@@ -19,23 +19,7 @@
 #include "settings/statistics.h"
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/scratch_folder.h"
-
-// Polls the condition every 20 ms for at most timeoutMs, pumping this thread's
-// messages meanwhile. Returns whether it came true.
-inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (condition())
-            return true;
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(20);
-    }
-}
+#include "tests/support/wait_until.h"
 
 inline std::vector<std::wstring> EventTexts()
 {
