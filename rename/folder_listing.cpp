@@ -40,7 +40,8 @@ static void AddEntry(const FILE_ID_BOTH_DIR_INFO& entry, FolderListing* listing)
                        static_cast<uint64_t>(entry.EndOfFile.QuadPart),
                        static_cast<uint64_t>(entry.LastWriteTime.QuadPart),
                        static_cast<uint64_t>(entry.ChangeTime.QuadPart),
-                       entry.FileAttributes};
+                       entry.FileAttributes,
+                       static_cast<uint64_t>(entry.CreationTime.QuadPart)};
     if (picture) {
         listing->pictures.push_back(std::move(file));
     } else {

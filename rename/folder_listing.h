@@ -16,6 +16,7 @@ struct ListedFile {
     uint64_t lastWrite;   // FILETIME as one number
     uint64_t changeTime;  // moves on any write or attribute change, as the file system keeps it
     uint32_t attributes;  // FILE_ATTRIBUTE_* as listed
+    uint64_t creationTime = 0;  // FILETIME as one number
 };
 
 struct FolderListing {
