@@ -94,11 +94,13 @@ static WatchEnd WatchOpenFolder(const Monitor& monitor, FolderWatch& watch)
     WatchEnd end;
     for (;;) {
         // A busy file is tried again when its retry is due, change or not;
-        // the folder itself is looked at when the interval passes unchanged;
+        // online-only pictures are looked at again for being made local; the
+        // folder itself is looked at when the interval passes unchanged;
         // pictures settled since the kept file was written are written
         // within a minute.
         ULONGLONG now = GetTickCount64();
-        DWORD waitMs = std::min({NextRetryWaitMs(memory.busy, now), FolderLookIntervalMs,
+        DWORD waitMs = std::min({NextRetryWaitMs(memory.busy, now),
+                                 NextOnlineOnlyLookMs(memory.onlineOnly, now), FolderLookIntervalMs,
                                  NextKeptPicturesSaveMs(memory, now)});
         DWORD woken = WaitForMultipleObjects(3, signals, FALSE, waitMs);
         if (Interrupted(woken)) {
@@ -110,7 +112,9 @@ static WatchEnd WatchOpenFolder(const Monitor& monitor, FolderWatch& watch)
                 end = WatchEnd::Lost;
                 break;
             }
-            if (NextRetryWaitMs(memory.busy, GetTickCount64()) == 0) {
+            now = GetTickCount64();
+            if (NextRetryWaitMs(memory.busy, now) == 0 ||
+                NextOnlineOnlyLookMs(memory.onlineOnly, now) == 0) {
                 Scan(monitor, memory);
                 RequestStatisticsRefresh();
             }

@@ -12,7 +12,7 @@ void EndBusyScan(BusyFiles& busy)
 void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now)
 {
     auto [entry, added] =
-        busy.byName.try_emplace(name, BusyFile{now + FirstRetryMs, FirstRetryMs, 0, busy.scan});
+        busy.byName.try_emplace(name, BusyFile{now + FirstRetryMs, FirstRetryMs, 0, busy.scan, {}});
     BusyFile& file = entry->second;
     file.scan = busy.scan;
     if (!added && now >= file.due) {
@@ -30,6 +30,26 @@ bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error)
         return false;
     found->second.reportedError = error;
     return true;
+}
+
+void KeepCaptureTime(BusyFiles& busy, const std::wstring& name, const KnownCaptureTime& time)
+{
+    auto found = busy.byName.find(name);
+    if (found != busy.byName.end())
+        found->second.captureTime = time;
+}
+
+const KnownCaptureTime* KeptCaptureTime(const BusyFiles& busy, const std::wstring& name,
+                                        uint64_t size, uint64_t lastWrite, uint64_t changeTime)
+{
+    auto found = busy.byName.find(name);
+    if (found == busy.byName.end())
+        return nullptr;
+    const KnownCaptureTime& kept = found->second.captureTime;
+    if (!kept.known || kept.size != size || kept.lastWrite != lastWrite ||
+        kept.changeTime != changeTime)
+        return nullptr;
+    return &kept;
 }
 
 DWORD NextRetryWaitMs(const BusyFiles& busy, ULONGLONG now)

@@ -12,16 +12,31 @@
 #include <string>
 #include <unordered_map>
 
+#include "rename/capture_time.h"
 #include "rename/in_use.h"
 
 constexpr DWORD FirstRetryMs = 2000;
 constexpr DWORD LongestRetryMs = 60000;
+
+// A picture whose rename was refused keeps the capture time it was read for,
+// with what the listing showed of the file then: a refusal that lasts (a
+// write-protected card, a read-only share) then costs a rename a retry, not
+// another read of the picture from the card or the network.
+struct KnownCaptureTime {
+    bool known = false;
+    CaptureTime time = {};
+    bool fromFileTime = false;
+    uint64_t size = 0;
+    uint64_t lastWrite = 0;
+    uint64_t changeTime = 0;
+};
 
 struct BusyFile {
     ULONGLONG due;        // tick count of the next retry
     DWORD intervalMs;     // the wait before it
     DWORD reportedError;  // the error already logged for it, 0 if none
     uint64_t scan;        // the last scan that found it busy
+    KnownCaptureTime captureTime;
 };
 
 // Bound: one entry per file the last scan found busy. Every scan notes again
@@ -44,6 +59,15 @@ void NoteBusy(BusyFiles& busy, const std::wstring& name, ULONGLONG now);
 // True the first time error is reported for the busy file (call NoteBusy
 // first); false while the same error lasts.
 bool FirstReportOf(BusyFiles& busy, const std::wstring& name, DWORD error);
+
+// Keeps the capture time read for a busy file (call NoteBusy first), with the
+// size and times it was listed with.
+void KeepCaptureTime(BusyFiles& busy, const std::wstring& name, const KnownCaptureTime& time);
+
+// The capture time kept for the busy file, when it is still listed with the
+// same size and times; null when there is none or the file changed since.
+const KnownCaptureTime* KeptCaptureTime(const BusyFiles& busy, const std::wstring& name,
+                                        uint64_t size, uint64_t lastWrite, uint64_t changeTime);
 
 // How long the monitor may wait for a change before the next retry is due:
 // INFINITE when no file is busy.

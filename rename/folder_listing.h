@@ -1,9 +1,12 @@
 // One listing of a watched folder: its pictures and raw files, with what the
-// listing tells of each for free (size, last-write and change time,
-// attributes), taken once at the
-// start of a scan so that companions are known before any picture is renamed.
+// listing tells of each for free (size, creation, last-write and change time,
+// attributes), taken once at the start of a scan so that companions are known
+// before any picture is renamed.
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -13,9 +16,10 @@ struct ListedFile {
     std::wstring name;  // the short name, as listed
     size_t extension;   // where the extension starts in name
     uint64_t size;
-    uint64_t lastWrite;   // FILETIME as one number
-    uint64_t changeTime;  // moves on any write or attribute change, as the file system keeps it
-    uint32_t attributes;  // FILE_ATTRIBUTE_* as listed
+    uint64_t lastWrite;         // FILETIME as one number
+    uint64_t changeTime;        // moves on any write or attribute change, as the file system keeps
+                                // it; 0 where it keeps none (FAT) or the listing gives none
+    uint32_t attributes;        // FILE_ATTRIBUTE_* as listed
     uint64_t creationTime = 0;  // FILETIME as one number
 };
 
@@ -25,11 +29,51 @@ struct FolderListing {
     // Raw files by their name in upper case, for companion look-ups.
     std::unordered_map<std::wstring, size_t> rawsByName;
     uint32_t volumeSerial = 0;  // of the volume the folder lies on
+    std::wstring fileSystem;    // its file system as the volume names it ("NTFS", "FAT32"),
+                                // empty when it cannot be told
 };
 
-// Lists the folder (its path ends in a backslash). False when it cannot be
-// listed; the reason has been logged then.
+// How a folder is listed. The directory query with file ids comes first; some
+// redirectors and file systems refuse that class (Remote Desktop's redirected
+// drives, some NAS), so the first listing of a watch finds the richest way the
+// folder answers, and the watch keeps it.
+enum class ListingMethod : uint8_t {
+    NotTried,         // the next listing finds out
+    IdBothDirectory,  // FileIdBothDirectoryInfo: times with the change time
+    FullDirectory,    // FileFullDirectoryInfo: the same times, without file ids
+    FindFiles,        // FindFirstFileExW: no change time
+};
+
+enum class ListingResult {
+    Listed,
+    NotListed,  // the reason has been logged
+    CalledOff,  // one of the end events was signalled between two batches
+};
+
+// Lists the folder (its path ends in a backslash) by method, finding and
+// setting the method when it is NotTried or its class is refused. Between two
+// batches of entries it gives up once any of endEvents is signalled.
+ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing,
+                         ListingMethod* method, const HANDLE* endEvents = nullptr,
+                         DWORD endEventCount = 0);
+
+// The same, finding the method afresh. False when it cannot be listed; the
+// reason has been logged then.
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing);
+
+// True for the answers of a file system that does not know a directory query
+// class: NtQueryDirectoryFile's STATUS_INVALID_INFO_CLASS (turned into
+// ERROR_INVALID_PARAMETER), STATUS_INVALID_LEVEL, STATUS_NOT_SUPPORTED and
+// STATUS_INVALID_DEVICE_REQUEST (ERROR_INVALID_FUNCTION), as redirectors give.
+bool ListingClassRefused(DWORD error);
+
+// Whether one of the events that end a scan early is signalled.
+bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount);
+
+// The directory query the listing makes, GetFileInformationByHandleEx in the
+// program; tests put file systems that answer otherwise in its place.
+using DirectoryQuery = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+extern std::atomic<DirectoryQuery> QueryDirectory;
 
 // The name in upper case, as the file system compares names.
 std::wstring FoldedName(const std::wstring& name);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "rename/busy_files.h"
+#include "rename/folder_listing.h"
+#include "rename/online_only.h"
 #include "rename/rename_memory.h"
 #include "rename/settled_pictures.h"
 #include "rename/settled_store.h"
@@ -13,4 +15,6 @@ struct FolderMemory {
     RenameMemory renames;
     BusyFiles busy;
     KeptPicturesFile keptFile;
+    OnlineOnlyPictures onlineOnly;
+    ListingMethod listingMethod = ListingMethod::NotTried;  // found by the first listing
 };

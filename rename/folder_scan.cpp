@@ -16,6 +16,7 @@
 #include "rename/folder_memory.h"
 #include "rename/in_use.h"
 #include "rename/long_path.h"
+#include "rename/modified_time.h"
 #include "rename/target_name.h"
 #include "settings/statistics.h"
 
@@ -27,6 +28,13 @@ static const wchar_t LeftOnline[] = L"%s is online-only and was not downloaded, 
 // Room for any file name (at most 259 characters) twice over in a target path.
 constexpr size_t TargetPathRoom = 520;
 
+// Pictures a scan works through between two looks at its end events, settled
+// ones included: a settled picture keeping a numbered name costs a look-up of
+// its plain name, which on FAT reads the whole directory, so a big card folder
+// must not keep a request to let go of it waiting (the window procedure waits
+// LetGoWaitMs for it).
+constexpr size_t PicturesBetweenLooks = 256;
+
 // What a scan works with besides the picture at hand.
 struct ScanState {
     const std::wstring& folder;
@@ -34,6 +42,7 @@ struct ScanState {
     FolderMemory& memory;
     FolderVolume volume;
     std::vector<wchar_t> newPath;
+    uint32_t onlineOnlyWaiting;  // unnamed online-only pictures listed
 };
 
 // Notes a file to try again on the busy schedule, counted from now: a scan of
@@ -169,8 +178,18 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     CaptureTime time = {};
     unsigned long readError = 0;
     bool fromFileTime = false;
-    CaptureTimeRead read = FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time,
-                                           &readError, &fromFileTime);
+    CaptureTimeRead read = CaptureTimeRead::Found;
+    if (const KnownCaptureTime* known = KeptCaptureTime(scan.memory.busy, picture.name,
+                                                        picture.size, picture.lastWrite,
+                                                        picture.changeTime)) {
+        // Its rename was refused, the picture unchanged since: only the
+        // rename is tried again.
+        time = known->time;
+        fromFileTime = known->fromFileTime;
+    } else {
+        read = FindCaptureTime(oldPath.c_str(), picture.lastWrite, scan.volume, &time, &readError,
+                               &fromFileTime);
+    }
     if (read == CaptureTimeRead::Busy) {
         // Still being written (or held): waited for, neither read nor named.
         WaitForRetry(scan, picture.name);
@@ -201,10 +220,13 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     // A picture and its raw file move together: while another program holds
     // the raw file, the picture waits too.
     // An online-only raw file is not opened to ask: the move will tell.
+    const KnownCaptureTime known = {
+        true, time, fromFileTime, picture.size, picture.lastWrite, picture.changeTime};
     const ListedFile* companion = ListedCompanion(scan.listing, picture);
     if (companion && !IsOnlineOnly(companion->attributes) &&
         IsHeldOpen(scan.folder + companion->name)) {
         WaitForRetry(scan, picture.name);
+        KeepCaptureTime(scan.memory.busy, picture.name, known);
         return;
     }
 
@@ -212,9 +234,11 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
         DWORD error = GetLastError();
         if (IsInUseError(error) || IsPassingRefusal(error)) {
             // Held, or refused for now (Controlled folder access, an
-            // antivirus, a cloud provider): retried on the busy schedule,
-            // reported once while it lasts.
-            if (!WaitForRetry(scan, picture.name, error))
+            // antivirus, a cloud provider, a write-protected card): retried
+            // on the busy schedule, reported once while it lasts.
+            bool firstReport = WaitForRetry(scan, picture.name, error);
+            KeepCaptureTime(scan.memory.busy, picture.name, known);
+            if (!firstReport)
                 return;
         } else if (FailedExistenceTests() != failedTests) {
             Settle(scan, picture.name, picture, PictureOutcome::TargetUntested);
@@ -233,7 +257,7 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
 
 // Raw files that landed after their pictures were renamed follow them. A raw
 // file listed beside a picture of its base name belongs to that picture.
-static void FollowLateCompanions(ScanState& scan)
+static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD endEventCount)
 {
     if (scan.memory.renames.byOldBase.empty() || scan.listing.raws.empty())
         return;
@@ -253,11 +277,24 @@ static void FollowLateCompanions(ScanState& scan)
         }
         if (pictureBases.count(FoldedName(oldBase)))
             continue;
+        // Each move may cost a read of the whole directory (FAT, Wine).
+        if (ScanCalledOff(endEvents, endEventCount))
+            return;
         CompanionMove move = MoveListedCompanion(scan, raw, CompanionPath(scan.folder + raw.name),
                                                  CompanionPath(scan.folder + *newBase + L"."));
         if (move != CompanionMove::Busy && move != CompanionMove::Refused)
             ForgetRename(scan.memory.renames, oldBase);
     }
+}
+
+// What the file-time fallback needs to know of the folder's volume, as the
+// listing found it.
+static FolderVolume VolumeOfListing(const std::wstring& folder, const FolderListing& listing)
+{
+    FolderVolume volume = {folder};
+    if (!listing.fileSystem.empty())
+        volume.keepsLocalTimes = KeepsLocalFileTimes(listing.fileSystem.c_str()) ? 1 : 0;
+    return volume;
 }
 
 void ScanFolder(const wchar_t* folderPath, uint32_t length)
@@ -271,29 +308,30 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
     ScanFolder(folderPath, length, memory, nullptr, 0);
 }
 
-// Whether one of the events that end a scan early is signalled.
-static bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount)
-{
-    return endEventCount > 0 && WaitForMultipleObjects(endEventCount, endEvents, FALSE, 0) <
-                                    WAIT_OBJECT_0 + endEventCount;
-}
-
 void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory,
                 const HANDLE* endEvents, DWORD endEventCount)
 {
     std::wstring folder(folderPath, length);
     FolderListing listing;
-    // A folder that cannot be listed has nothing to retry: its monitor waits
-    // for the next change.
-    if (!ListFolder(folder, &listing)) {
+    switch (ListFolder(folder, &listing, &memory.listingMethod, endEvents, endEventCount)) {
+    case ListingResult::Listed:
+        break;
+    case ListingResult::NotListed:
+        // A folder that cannot be listed has nothing to retry: its monitor
+        // waits for the next change.
         BeginBusyScan(memory.busy);
         EndBusyScan(memory.busy);
+        return;
+    case ListingResult::CalledOff:
         return;
     }
     KeptPicturesFile& kept = memory.keptFile;
     if (kept.kept && !kept.loaded)
         LoadKeptPictures(memory, folder, listing.volumeSerial);
     kept.volumeSerial = listing.volumeSerial;
+    // A big kept file takes a while to load.
+    if (ScanCalledOff(endEvents, endEventCount))
+        return;
     ScanListing(folder, listing, memory, endEvents, endEventCount);
     SaveKeptPictures(memory, true);
 }
@@ -304,23 +342,36 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
     BeginBusyScan(memory.busy);
     BeginSettledScan(memory.settled);
 
-    ScanState scan = {folder, listing, memory, FolderVolume{folder},
-                      std::vector<wchar_t>(folder.size() + TargetPathRoom)};
+    ScanState scan = {folder,
+                      listing,
+                      memory,
+                      VolumeOfListing(folder, listing),
+                      std::vector<wchar_t>(folder.size() + TargetPathRoom),
+                      0};
     bool calledOff = false;
+    size_t worked = 0;
     for (const ListedFile& picture : listing.pictures) {
+        // Asked before every picture that is read, and every so many settled
+        // ones.
+        if (++worked % PicturesBetweenLooks == 0 && ScanCalledOff(endEvents, endEventCount)) {
+            calledOff = true;
+            break;
+        }
         bool settled = IsSettled(memory.settled, picture, folder);
-        // Asked only before a picture is read: settled ones cost nothing.
         calledOff = !settled && ScanCalledOff(endEvents, endEventCount);
         if (calledOff)
             break;
         ++Statistics.PicturesProcessed;
+        if (IsOnlineOnly(picture.attributes) && !HasStampName(picture.name))
+            ++scan.onlineOnlyWaiting;
         if (!settled)
             ScanPicture(scan, picture);
     }
     if (!calledOff) {
-        FollowLateCompanions(scan);
+        FollowLateCompanions(scan, endEvents, endEventCount);
         // Pictures a scan called off did not reach stay remembered as they were.
         EndSettledScan(memory.settled);
+        NoteOnlineOnlyPictures(memory.onlineOnly, scan.onlineOnlyWaiting, GetTickCount64());
     }
     EndBusyScan(memory.busy);
 }
