@@ -8,10 +8,17 @@
 
 #include <string>
 
+#include "events/event_history.h"
 #include "rename/cloud_files.h"
+#include "rename/folder_listing.h"
+#include "rename/folder_memory.h"
+#include "rename/folder_scan.h"
 #include "rename/in_use.h"
 #include "rename/long_path.h"
 #include "rename/modified_time.h"
+#include "settings/settings.h"
+#include "tests/support/jpeg_fixture.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -165,6 +172,57 @@ TEST(FileTimes, FatTimesTakeTodaysOffsetAndOthersTheirOwnDates)
         ASSERT_TRUE(LocalTimeOfFileTime(FileTimeOf(c.utc), c.fat, &local));
         EXPECT_EQ(Stamp(local), c.stamp) << (c.fat ? "FAT" : "NTFS") << ", month " << c.utc.wMonth;
     }
+}
+
+// The road from the volume to the name: the listing names the folder's file
+// system as GetVolumeInformation does, and the scan hands that on to the
+// fallback. An undated picture written in the other season than today's is
+// named after today's offset on a FAT volume, after its own date's elsewhere
+// (Wine's drives are never FAT, so the name the listing found is replaced by
+// what a card's listing reports).
+TEST(FileTimes, FatTimesOfTheListedVolumeNameAnUndatedPicture)
+{
+    TIME_ZONE_INFORMATION zone;
+    bool summerNow = GetTimeZoneInformation(&zone) == TIME_ZONE_ID_DAYLIGHT;
+    ASSERT_EQ(zone.Bias, -60) << "run with TZ set to Central European time";
+    // 12:34:56 UTC in the other season: 13:34:56 in winter, 14:34:56 in summer.
+    SYSTEMTIME written = summerNow ? SYSTEMTIME{2021, 1, 5, 15, 12, 34, 56, 0}
+                                   : SYSTEMTIME{2021, 6, 2, 15, 12, 34, 56, 0};
+    const wchar_t* fatName = summerNow ? L"20210115_143456.jpg" : L"20210615_133456.jpg";
+    const wchar_t* ownDateName = summerNow ? L"20210115_133456.jpg" : L"20210615_143456.jpg";
+
+    struct Case {
+        const wchar_t* fileSystem;
+        const wchar_t* name;
+    };
+    const Case cases[] = {{L"FAT32", fatName},
+                          {L"FAT", fatName},
+                          {L"NTFS", ownDateName},
+                          {L"exFAT", ownDateName}};
+    Settings.FileModifiedDate = 1;
+    for (const Case& c : cases) {
+        ScratchFolder folder;
+        std::wstring path = folder / L"IMG_0001.jpg";
+        ASSERT_TRUE(WriteFileBytes(path, JpegWithoutExif()));
+        HANDLE file =
+            CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        FILETIME time;
+        ASSERT_TRUE(SystemTimeToFileTime(&written, &time));
+        ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+        CloseHandle(file);
+
+        FolderListing listing;
+        ASSERT_TRUE(ListFolder(folder.PathWithBackslash(), &listing));
+        EXPECT_FALSE(listing.fileSystem.empty()) << "the listing names the file system";
+        listing.fileSystem = c.fileSystem;
+        FolderMemory memory;
+        ScanListing(folder.PathWithBackslash(), listing, memory);
+        EXPECT_EQ(ListFolder(folder.Path()), std::vector<std::wstring>{c.name})
+            << testing::PrintToString(std::wstring(c.fileSystem));
+    }
+    Settings.FileModifiedDate = 0;
+    ClearEventHistory();
 }
 
 }  // namespace

@@ -209,6 +209,30 @@ TEST_F(ScanMemoryTest, OnlineOnlyPicturesAreLeftUnreadAndReportedOnce)
                      L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(Stamp + L".NEF")}));
 }
 
+// An online-only raw file is not opened to ask whether another program holds
+// it (opening a placeholder may fetch it): the picture moves, and the raw
+// file, refused as busy at its own move, waits and follows later.
+TEST_F(ScanMemoryTest, OnlineOnlyRawFileIsNotOpenedToAskWhetherItIsHeld)
+{
+    PutDated(L"DSC_0001.jpg");
+    Put(L"DSC_0001.NEF", {1});
+    Holder exclusive(Path(L"DSC_0001.NEF"), GENERIC_READ, 0);
+    ASSERT_TRUE(exclusive.Held());
+    std::wstring folderPath = folder.PathWithBackslash();
+    FolderListing listing;
+    ASSERT_TRUE(ListFolder(folderPath, &listing));
+    ASSERT_EQ(listing.raws.size(), 1u);
+    listing.raws[0].attributes = 0x00500420;  // OneDrive's online-only file
+    ScanListing(folderPath, listing, memory);
+    EXPECT_EQ(EventTexts(), Texts{L"Renamed " + Path(L"DSC_0001.jpg") + L" to " + Stamp + L".jpg"});
+    EXPECT_TRUE(RetryPending()) << "the raw file waits";
+    EXPECT_EQ(Names(), (Texts{L"20230401_072926.jpg", L"DSC_0001.NEF"}));
+
+    exclusive.Release();
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(Stamp + L".NEF")});
+}
+
 // Retries start at the rescan delay and double up to a minute; a file that a
 // scan no longer finds busy leaves no retry behind.
 TEST(BusySchedule, DoublesUpToAMinuteAndEndsWithTheFile)
