@@ -12,10 +12,10 @@
 #include "monitor/folder_watch.h"
 
 struct FolderHold {
-    HANDLE letGo;      // manual reset: let go of the folder; reset by the monitor once it has
-    HANDLE letGone;    // manual reset: set while the monitor holds nothing on the folder
-    HANDLE lookAgain;  // auto reset: look for the folder now, not at the interval
-    HANDLE folder;     // the directory handle held and registered, or null
+    HANDLE letGo;       // manual reset: let go of the folder; reset by the monitor once it has
+    HANDLE letGone;     // manual reset: set while the monitor holds nothing on the folder
+    HANDLE lookAgain;   // auto reset: look for the folder now, not at the interval
+    HANDLE folder;      // the directory handle held and registered, or null
     HDEVNOTIFY notice;  // the registration of folder, or of the one let go of when asked; or null
     bool releasedOnRequest;     // let go of when asked, until the folder is held again
     bool registrationReported;  // a failed registration is logged once per monitor

@@ -146,19 +146,19 @@ TEST_P(DeviceReleased, LetGoOfThenTakenUpAgainUnderANewRegistration)
     EXPECT_EQ(events[3], MarkerEvent(card + L"\\")) << "scanned as a fresh monitor scans";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Notices, DeviceReleased,
-    testing::Values(ReleaseCase{"QueryRemoveFailed", QueryRemove, QueryRemoveFailed},
-                    ReleaseCase{"LockThenUnlock",
-                                {DBT_CUSTOMEVENT, VolumeLock},
-                                {DBT_CUSTOMEVENT, VolumeUnlock}},
-                    ReleaseCase{"LockFailed",
-                                {DBT_CUSTOMEVENT, VolumeLock},
-                                {DBT_CUSTOMEVENT, VolumeLockFailed}},
-                    ReleaseCase{"DismountFailed",
-                                {DBT_CUSTOMEVENT, VolumeDismount},
-                                {DBT_CUSTOMEVENT, VolumeDismountFailed}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Notices, DeviceReleased,
+                         testing::Values(ReleaseCase{"QueryRemoveFailed", QueryRemove,
+                                                     QueryRemoveFailed},
+                                         ReleaseCase{"LockThenUnlock",
+                                                     {DBT_CUSTOMEVENT, VolumeLock},
+                                                     {DBT_CUSTOMEVENT, VolumeUnlock}},
+                                         ReleaseCase{"LockFailed",
+                                                     {DBT_CUSTOMEVENT, VolumeLock},
+                                                     {DBT_CUSTOMEVENT, VolumeLockFailed}},
+                                         ReleaseCase{"DismountFailed",
+                                                     {DBT_CUSTOMEVENT, VolumeDismount},
+                                                     {DBT_CUSTOMEVENT, VolumeDismountFailed}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct GoingCase {
     const char* name;

@@ -119,7 +119,9 @@ protected:
         EXPECT_FALSE(letGo && lookAgain);
         EXPECT_EQ(WaitForSingleObject(earlier->letGo, 0), WAIT_TIMEOUT);
         EXPECT_EQ(WaitForSingleObject(earlier->lookAgain, 0), WAIT_TIMEOUT);
-        Sent sent{letGo ? Outcome::LetGo : lookAgain ? Outcome::LookAgain : Outcome::Nothing,
+        Sent sent{letGo       ? Outcome::LetGo
+                  : lookAgain ? Outcome::LookAgain
+                              : Outcome::Nothing,
                   FakeRegistrations::Live(laterNotice)};
         DeleteFolderHold(earlier);
         DeleteFolderHold(later);
@@ -135,7 +137,11 @@ protected:
 
 const NoticeCase Cases[] = {
     {"QueryRemove", DBT_DEVICEQUERYREMOVE, {}, Outcome::LetGo, Outcome::Nothing, false},
-    {"QueryRemoveFailed", DBT_DEVICEQUERYREMOVEFAILED, {}, Outcome::Nothing, Outcome::LookAgain,
+    {"QueryRemoveFailed",
+     DBT_DEVICEQUERYREMOVEFAILED,
+     {},
+     Outcome::Nothing,
+     Outcome::LookAgain,
      false},
     {"RemovePending", DBT_DEVICEREMOVEPENDING, {}, Outcome::LetGo, Outcome::Nothing, true},
     {"RemoveComplete", DBT_DEVICEREMOVECOMPLETE, {}, Outcome::LetGo, Outcome::Nothing, true},
@@ -149,8 +155,8 @@ const NoticeCase Cases[] = {
     {"VolumeLabelChanged", DBT_CUSTOMEVENT, VolumeChange, Outcome::Nothing, Outcome::Nothing,
      false},
     // A device's own event, not a volume's, with a lock's GUID: not a lock.
-    {"DeviceArrivalOfTheHandle", DBT_DEVICEARRIVAL, VolumeLock, Outcome::Nothing,
-     Outcome::Nothing, false},
+    {"DeviceArrivalOfTheHandle", DBT_DEVICEARRIVAL, VolumeLock, Outcome::Nothing, Outcome::Nothing,
+     false},
 };
 
 TEST_F(NoticeMatching, CurrentRegistrationHeld)

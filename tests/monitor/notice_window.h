@@ -12,18 +12,31 @@
 
 // The volume events a registered handle receives as DBT_CUSTOMEVENT, with the
 // values Windows documents for them (Device Events, ioevent.h).
-constexpr GUID VolumeLock = {0x50708874, 0xc9af, 0x11d1, {0x8f, 0xef, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
-constexpr GUID VolumeLockFailed = {
-    0xae2eed10, 0x0ba8, 0x11d2, {0x8f, 0xfb, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
-constexpr GUID VolumeUnlock = {
-    0x9a8c3d68, 0xd0cb, 0x11d1, {0x8f, 0xef, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
-constexpr GUID VolumeDismount = {
-    0xd16a55e8, 0x1059, 0x11d2, {0x8f, 0xfd, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
-constexpr GUID VolumeDismountFailed = {
-    0xe3c5b178, 0x105d, 0x11d2, {0x8f, 0xfd, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
+constexpr GUID VolumeLock = {0x50708874,
+                             0xc9af,
+                             0x11d1,
+                             {0x8f, 0xef, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
+constexpr GUID VolumeLockFailed = {0xae2eed10,
+                                   0x0ba8,
+                                   0x11d2,
+                                   {0x8f, 0xfb, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
+constexpr GUID VolumeUnlock = {0x9a8c3d68,
+                               0xd0cb,
+                               0x11d1,
+                               {0x8f, 0xef, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
+constexpr GUID VolumeDismount = {0xd16a55e8,
+                                 0x1059,
+                                 0x11d2,
+                                 {0x8f, 0xfd, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
+constexpr GUID VolumeDismountFailed = {0xe3c5b178,
+                                       0x105d,
+                                       0x11d2,
+                                       {0x8f, 0xfd, 0x00, 0xa0, 0xc9, 0xa0, 0x6d, 0x32}};
 // The volume's label changed: nothing for a monitor to do.
-constexpr GUID VolumeChange = {
-    0x7373654a, 0x812a, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
+constexpr GUID VolumeChange = {0x7373654a,
+                               0x812a,
+                               0x11d0,
+                               {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
 
 class NoticeWindow {
 public:
@@ -60,8 +73,7 @@ public:
 
     // A DBT_CUSTOMEVENT about a registered handle: a volume event, with no
     // data of its own (dbch_nameoffset -1).
-    LRESULT SendVolumeEvent(const GUID& volumeEvent, HDEVNOTIFY registration,
-                            HANDLE handle) const
+    LRESULT SendVolumeEvent(const GUID& volumeEvent, HDEVNOTIFY registration, HANDLE handle) const
     {
         DEV_BROADCAST_HANDLE notice = {};
         notice.dbch_size = offsetof(DEV_BROADCAST_HANDLE, dbch_data);
