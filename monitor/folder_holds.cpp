@@ -6,12 +6,15 @@
 #include "events/event_history.h"
 #include "monitor/device_notices.h"
 
+std::atomic<RegisterNoticeCall> RegisterNotice{&RegisterDeviceNotificationW};
+std::atomic<UnregisterNoticeCall> UnregisterNotice{&UnregisterDeviceNotification};
+
 static const wchar_t CannotRegister[] =
     L"Error %d RegisterDeviceNotification, %s may block the safe removal of its drive";
 
 // Every running monitor's hold. Bound: one entry per monitor thread, at most
 // 256 for the current set and those of earlier sets that outlived their stop.
-// The lock guards the entries' folder, releasedOnRequest and notice too.
+// The lock guards the entries' folder, notice and releasedOnRequest too.
 static std::vector<FolderHold*> Holds;
 static SRWLOCK HoldsLock = SRWLOCK_INIT;
 
@@ -29,7 +32,7 @@ FolderHold* NewFolderHold()
                                       CreateEventW(nullptr, FALSE, FALSE, nullptr),
                                       nullptr,
                                       nullptr,
-                                      nullptr,
+                                      false,
                                       false};
     if (!hold->letGo || !hold->letGone || !hold->lookAgain) {
         DWORD error = GetLastError();
@@ -49,7 +52,7 @@ void DeleteFolderHold(FolderHold* hold)
         std::erase(Holds, hold);
     }
     if (hold->notice)
-        UnregisterDeviceNotification(hold->notice);
+        UnregisterNotice.load()(hold->notice);
     // A window procedure still waiting holds its own copy of letGone.
     if (hold->letGone)
         SetEvent(hold->letGone);
@@ -75,12 +78,14 @@ void HoldFolder(FolderHold& hold, HANDLE folder, const wchar_t* path)
         HoldsGuard guard;
         stale = hold.notice;
         hold.notice = nullptr;
-        hold.releasedOnRequest = nullptr;
+        hold.releasedOnRequest = false;
         hold.folder = folder;
         ResetEvent(hold.letGone);
     }
+    // The registration kept after a request to let go: after a failed
+    // removal the folder is held under a new handle, registered anew.
     if (stale)
-        UnregisterDeviceNotification(stale);
+        UnregisterNotice.load()(stale);
 
     HWND window = DeviceNoticeWindow.load();
     if (!window)
@@ -90,7 +95,7 @@ void HoldFolder(FolderHold& hold, HANDLE folder, const wchar_t* path)
     filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
     filter.dbch_handle = folder;
     // Allowed from any thread: the notices go to the window's own thread.
-    HDEVNOTIFY notice = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    HDEVNOTIFY notice = RegisterNotice.load()(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (!notice) {
         DWORD error = GetLastError();
         if (!NoNoticesForHandles(error) && !hold.registrationReported) {
@@ -109,7 +114,7 @@ void LetGoOfFolder(FolderHold& hold, FolderWatch& watch, bool onRequest)
     {
         HoldsGuard guard;
         if (onRequest) {
-            hold.releasedOnRequest = hold.folder;
+            hold.releasedOnRequest = true;
         } else {
             done = hold.notice;
             hold.notice = nullptr;
@@ -122,30 +127,52 @@ void LetGoOfFolder(FolderHold& hold, FolderWatch& watch, bool onRequest)
     // Unregistered only once the waiter is let go: the system may be in the
     // middle of asking this very window.
     if (done)
-        UnregisterDeviceNotification(done);
+        UnregisterNotice.load()(done);
 }
 
-HANDLE AskToLetGo(HANDLE folder)
+// The hold that has the registration; null for one that ended or was never
+// this process's. The caller holds the lock.
+static FolderHold* HoldOf(HDEVNOTIFY notice)
+{
+    if (!notice)
+        return nullptr;
+    auto found = std::find_if(Holds.begin(), Holds.end(),
+                              [&](const FolderHold* hold) { return hold->notice == notice; });
+    return found == Holds.end() ? nullptr : *found;
+}
+
+HANDLE AskToLetGo(HDEVNOTIFY notice)
 {
     HoldsGuard guard;
-    auto found = std::find_if(Holds.begin(), Holds.end(),
-                              [&](const FolderHold* hold) { return hold->folder == folder; });
-    if (found == Holds.end())
+    FolderHold* hold = HoldOf(notice);
+    if (!hold || !hold->folder)
         return nullptr;
     HANDLE process = GetCurrentProcess();
     HANDLE letGone = nullptr;
-    if (!DuplicateHandle(process, (*found)->letGone, process, &letGone, SYNCHRONIZE, FALSE, 0))
+    if (!DuplicateHandle(process, hold->letGone, process, &letGone, SYNCHRONIZE, FALSE, 0))
         letGone = nullptr;
-    SetEvent((*found)->letGo);
+    SetEvent(hold->letGo);
     return letGone;
 }
 
-void LookAgainAfterRelease(HANDLE released)
+void LookAgainAfterRelease(HDEVNOTIFY notice)
 {
     HoldsGuard guard;
-    for (FolderHold* hold : Holds)
-        if (hold->releasedOnRequest == released)
-            SetEvent(hold->lookAgain);
+    FolderHold* hold = HoldOf(notice);
+    if (hold && !hold->folder && hold->releasedOnRequest)
+        SetEvent(hold->lookAgain);
+}
+
+void EndRegistration(HDEVNOTIFY notice)
+{
+    {
+        HoldsGuard guard;
+        FolderHold* hold = HoldOf(notice);
+        if (!hold)
+            return;
+        hold->notice = nullptr;
+    }
+    UnregisterNotice.load()(notice);
 }
 
 void LookAgainForAll()

@@ -1,10 +1,14 @@
 // Device notices, sent as Windows sends them for a registered handle (Wine
-// sends none): a query to remove the device of a watched folder returns once
-// its monitor holds nothing on the folder; a removal that fails afterwards has
-// it take the folder up again at once; a device gone without a query is let
-// go of too. The handles are found from outside, as a handle viewer finds them.
+// sends none, and refuses the registrations, so the tests hand them out): a
+// query to remove, a lock or a dismount of the device of a watched folder
+// returns once its monitor holds nothing on the folder; a removal, lock or
+// dismount that fails afterwards has it take the folder up again at once,
+// registered anew; a device gone without a query is let go of too, and its
+// registration ends. The handles are found from outside, as a handle viewer
+// finds them.
 #include "tests/monitor/monitor_fixture.h"
 
+#include "tests/monitor/fake_registrations.h"
 #include "tests/monitor/notice_window.h"
 #include "tests/support/folder_handles.h"
 #include "tests/support/local_app_data.h"
@@ -19,21 +23,69 @@ std::vector<HANDLE> OurHandlesOn(const std::wstring& folder)
     return HandlesOnFolder(GetCurrentProcess(), folder);
 }
 
-// Sends the notice about every handle the process holds on the folder: only
-// the one the monitor registered is its business.
-void SendAboutEach(const NoticeWindow& notices, WPARAM event, const std::vector<HANDLE>& handles)
+// A WM_DEVICECHANGE event about a registered handle; a volume event's GUID
+// with DBT_CUSTOMEVENT.
+struct Notice {
+    WPARAM event;
+    GUID volumeEvent;
+};
+
+LRESULT Send(const NoticeWindow& notices, const Notice& notice, HDEVNOTIFY registration,
+             HANDLE handle)
+{
+    if (notice.event == DBT_CUSTOMEVENT)
+        return notices.SendVolumeEvent(notice.volumeEvent, registration, handle);
+    return notices.SendAbout(notice.event, registration, handle);
+}
+
+// Sends the notice about every handle the process holds on the folder, each
+// with the registration made for its value (none for the change
+// notification's): only the one the monitor registered is its business.
+void SendAboutEach(const NoticeWindow& notices, const Notice& notice,
+                   const std::vector<HANDLE>& handles)
 {
     for (HANDLE handle : handles)
-        EXPECT_EQ(notices.SendAbout(event, handle), TRUE) << "no removal is ever refused";
+        EXPECT_EQ(Send(notices, notice, FakeRegistrations::Of(handle), handle), TRUE)
+            << "no removal is ever refused";
 }
+
+// The registration of the first of the handles that has one; null if none.
+HDEVNOTIFY RegistrationAmong(const std::vector<HANDLE>& handles)
+{
+    for (HANDLE handle : handles)
+        if (HDEVNOTIFY notice = FakeRegistrations::Of(handle))
+            return notice;
+    return nullptr;
+}
+
+const Notice QueryRemove{DBT_DEVICEQUERYREMOVE, {}};
+const Notice QueryRemoveFailed{DBT_DEVICEQUERYREMOVEFAILED, {}};
 
 class DeviceNoticeTest : public MonitorTest {
 protected:
+    void TearDown() override
+    {
+        MonitorTest::TearDown();
+        EXPECT_EQ(FakeRegistrations::WrongEnds(), 0) << "nothing unregistered twice";
+    }
+
+    FakeRegistrations registrations;
     NoticeWindow notices;
 };
 
-TEST_F(DeviceNoticeTest, QueryRemoveLetsGoAndAFailedRemovalTakesTheFolderUpAgain)
+struct ReleaseCase {
+    const char* name;
+    Notice letGo;
+    Notice takeUp;
+};
+
+void PrintTo(const ReleaseCase& c, std::ostream* os) { *os << c.name; }
+
+class DeviceReleased : public DeviceNoticeTest, public testing::WithParamInterface<ReleaseCase> {};
+
+TEST_P(DeviceReleased, LetGoOfThenTakenUpAgainUnderANewRegistration)
 {
+    const ReleaseCase& c = GetParam();
     std::wstring card = MakeFolder(L"card");
     std::wstring other = MakeFolder(L"other");
     Start({card, other});
@@ -41,38 +93,77 @@ TEST_F(DeviceNoticeTest, QueryRemoveLetsGoAndAFailedRemovalTakesTheFolderUpAgain
     std::vector<HANDLE> held = OurHandlesOn(card);
     ASSERT_FALSE(held.empty());
     ASSERT_EQ(OurHandlesOn(other).size(), held.size());
+    ASSERT_EQ(FakeRegistrations::All().size(), 2u) << "one registration per monitor";
+    HDEVNOTIFY first = RegistrationAmong(held);
+    ASSERT_NE(first, nullptr);
 
     // A handle of something else: nobody lets go.
     HANDLE unrelated = CreateFileW(root.Path().c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(unrelated, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(notices.SendAbout(DBT_DEVICEQUERYREMOVE, unrelated), TRUE);
+    EXPECT_EQ(Send(notices, c.letGo, nullptr, unrelated), TRUE);
     CloseHandle(unrelated);
     EXPECT_EQ(OurHandlesOn(card).size(), held.size());
 
     // Answered only once the monitor has let go: nothing to poll for.
     ULONGLONG asked = GetTickCount64();
-    SendAboutEach(notices, DBT_DEVICEQUERYREMOVE, held);
+    SendAboutEach(notices, c.letGo, held);
     EXPECT_LT(GetTickCount64() - asked, ULONGLONG{LetGoWaitMs})
         << "a waiting monitor lets go at once";
     EXPECT_EQ(OurHandlesOn(card), std::vector<HANDLE>{});
     EXPECT_EQ(OurHandlesOn(other).size(), held.size()) << "the other folder's monitor holds on";
     EXPECT_EQ(Statistics.FoldersMonitored, 1);
+    EXPECT_TRUE(FakeRegistrations::Live(first)) << "kept, so that its failure can be told";
 
-    // The removal failed: the folder is watched again now, not at the next look.
-    SendAboutEach(notices, DBT_DEVICEQUERYREMOVEFAILED, held);
+    // It failed: the folder is watched again now, not at the next look.
+    SendAboutEach(notices, c.takeUp, held);
     ASSERT_TRUE(WaitForMonitors(2, 5000));
-    EXPECT_FALSE(OurHandlesOn(card).empty());
+    std::vector<HANDLE> heldAgain = OurHandlesOn(card);
+    ASSERT_FALSE(heldAgain.empty());
+
+    // Held under a new handle, which is registered; the old registration
+    // ended. The handle's value may be the old one again.
+    std::vector<FakeRegistration> made = FakeRegistrations::All();
+    ASSERT_EQ(made.size(), 3u);
+    EXPECT_FALSE(FakeRegistrations::Live(first));
+    EXPECT_NE(made[2].notice, first);
+    EXPECT_TRUE(FakeRegistrations::Live(made[2].notice));
+    EXPECT_EQ(std::count(heldAgain.begin(), heldAgain.end(), made[2].handle), 1);
+
+    // The ended registration, with the handle values the folders are held
+    // under now: nobody lets go.
+    for (const std::wstring& folder : {card, other})
+        for (HANDLE handle : OurHandlesOn(folder))
+            EXPECT_EQ(Send(notices, c.letGo, first, handle), TRUE);
+    EXPECT_EQ(OurHandlesOn(card).size(), held.size());
+    EXPECT_EQ(OurHandlesOn(other).size(), held.size());
+    EXPECT_EQ(Statistics.FoldersMonitored, 2);
+
     Texts events = EventTexts();
     ASSERT_EQ(events.size(), 4u) << testing::PrintToString(events);
     EXPECT_EQ(events[2], BackEvent(card));
     EXPECT_EQ(events[3], MarkerEvent(card + L"\\")) << "scanned as a fresh monitor scans";
 }
 
+INSTANTIATE_TEST_SUITE_P(Notices, DeviceReleased,
+                         testing::Values(ReleaseCase{"QueryRemoveFailed", QueryRemove,
+                                                     QueryRemoveFailed},
+                                         ReleaseCase{"LockThenUnlock",
+                                                     {DBT_CUSTOMEVENT, VolumeLock},
+                                                     {DBT_CUSTOMEVENT, VolumeUnlock}},
+                                         ReleaseCase{"LockFailed",
+                                                     {DBT_CUSTOMEVENT, VolumeLock},
+                                                     {DBT_CUSTOMEVENT, VolumeLockFailed}},
+                                         ReleaseCase{"DismountFailed",
+                                                     {DBT_CUSTOMEVENT, VolumeDismount},
+                                                     {DBT_CUSTOMEVENT, VolumeDismountFailed}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct GoingCase {
     const char* name;
     WPARAM event;
+    bool endsRegistration;
 };
 
 void PrintTo(const GoingCase& c, std::ostream* os) { *os << c.name; }
@@ -89,8 +180,11 @@ TEST_P(DeviceGoing, MonitorLetsGoThenWaitsForTheFolder)
     std::vector<HANDLE> threads = CopyMonitorHandles();
     std::vector<HANDLE> held = OurHandlesOn(card);
     ASSERT_FALSE(held.empty());
+    HDEVNOTIFY registration = RegistrationAmong(held);
+    ASSERT_NE(registration, nullptr);
 
-    SendAboutEach(notices, GetParam().event, held);
+    SendAboutEach(notices, {GetParam().event, {}}, held);
+    EXPECT_EQ(FakeRegistrations::Live(registration), !GetParam().endsRegistration);
     ASSERT_TRUE(WaitUntil([&] { return OurHandlesOn(card).empty(); }, LetGoWaitMs));
     EXPECT_TRUE(WaitForMonitors(0, 5000));
 
@@ -112,9 +206,9 @@ TEST_P(DeviceGoing, MonitorLetsGoThenWaitsForTheFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Notices, DeviceGoing,
-                         testing::Values(GoingCase{"QueryRemove", DBT_DEVICEQUERYREMOVE},
+                         testing::Values(GoingCase{"QueryRemove", DBT_DEVICEQUERYREMOVE, false},
                                          GoingCase{"RemoveCompleteWithoutQuery",
-                                                   DBT_DEVICEREMOVECOMPLETE}),
+                                                   DBT_DEVICEREMOVECOMPLETE, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A query that comes while the monitor is inside a picture: the window waits a
@@ -146,7 +240,7 @@ TEST_F(DeviceNoticeTest, HeldScanLetsGoBeforeItsNextPicture)
     ASSERT_FALSE(held.empty());
 
     ULONGLONG asked = GetTickCount64();
-    SendAboutEach(notices, DBT_DEVICEQUERYREMOVE, held);
+    SendAboutEach(notices, QueryRemove, held);
     ULONGLONG waited = GetTickCount64() - asked;
     EXPECT_GE(waited, 4900u) << "the window waited for the monitor";
     EXPECT_LT(waited, 8000u) << "but no longer than a few seconds";
@@ -158,7 +252,7 @@ TEST_F(DeviceNoticeTest, HeldScanLetsGoBeforeItsNextPicture)
     EXPECT_EQ(Statistics.FoldersMonitored, 0);
 
     // Taken up again, the folder is scanned whole.
-    SendAboutEach(notices, DBT_DEVICEQUERYREMOVEFAILED, held);
+    SendAboutEach(notices, QueryRemoveFailed, held);
     ASSERT_TRUE(WaitForMonitors(1, 10000));
     EXPECT_EQ(undatedLines(), 1 + 20);
     Texts events = EventTexts();
