@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,49 @@ std::wstring Environment(const wchar_t* name)
 std::wstring HostScratch() { return Environment(L"LUMISTAMP_HOST_SCRATCH"); }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// What the host's kernel saw the program do with one file.
+struct FileUse {
+    int opens = 0;
+    int reads = 0;  // opens during which the file's data was read
+};
+
+// The host script's record of the watched folder's files ("OPEN name",
+// "ACCESS name", "CLOSE_NOWRITE,CLOSE name", one a line), from its line
+// firstLine on.
+class FileEvents {
+public:
+    static bool Recorded() { return Environment(L"LUMISTAMP_HOST_FILE_EVENTS") == L"1"; }
+    static std::vector<std::string> Lines()
+    {
+        std::istringstream text(ReadFileText(HostScratch() + L"\\file-events.log"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    static FileUse UseOf(const std::wstring& name, size_t firstLine = 0)
+    {
+        std::vector<std::string> lines = Lines();
+        FileUse use;
+        bool readSinceOpen = false;
+        for (size_t at = firstLine; at < lines.size(); ++at) {
+            const std::string& line = lines[at];
+            size_t blank = line.find(' ');
+            if (blank == std::string::npos || line.substr(blank + 1) != Narrow(name))
+                continue;
+            std::string event = line.substr(0, blank);
+            if (event == "OPEN") {
+                ++use.opens;
+                readSinceOpen = false;
+            } else if (event == "ACCESS" && !readSinceOpen) {
+                ++use.reads;
+                readSinceOpen = true;
+            }
+        }
+        return use;
+    }
+};
 
 class HostConditions : public testing::Test {
 protected:
@@ -134,6 +179,14 @@ TEST_F(HostConditions, UnreadableAndRefusedFilesAreReportedOnceAndRefusalsRetrie
             << testing::PrintToString(LogTexts(ProgramLogPath()));
     }
     EXPECT_LE(Count(unreadable), 2u);
+    // Each landing after the first made a scan; what the program renamed
+    // before is settled under its new name, so none of those scans opened it.
+    if (FileEvents::Recorded()) {
+        for (const wchar_t* name :
+             {L"20230501_100000.jpg", L"20230502_100000.jpg", L"20230503_100000.jpg"})
+            EXPECT_EQ(FileEvents::UseOf(name).opens, 0)
+                << Narrow(name) << ": " << testing::PrintToString(FileEvents::Lines());
+    }
     std::vector<std::wstring> names = ListFolder(watched);
     EXPECT_NE(std::find(names.begin(), names.end(), L"unreadable.jpg"), names.end())
         << "never named after its file time: " << testing::PrintToString(names);
@@ -150,6 +203,53 @@ TEST_F(HostConditions, UnreadableAndRefusedFilesAreReportedOnceAndRefusalsRetrie
         WaitForLine("Renamed " + Path(L"refused.jpg") + " to 20230401_072926.jpg", RetryLimitMs));
     EXPECT_TRUE(WaitForLine("Renamed " + Path(L"pair.NEF") + " to " + Path(L"20230402_080000.NEF"),
                             RetryLimitMs))
+        << testing::PrintToString(LogTexts(ProgramLogPath()));
+}
+
+// A rename refused for minutes (a write-protected card, a read-only share):
+// the picture's header was read once, and the retries and the scans that
+// pictures landing meanwhile make try only the rename. Once the refusal ends
+// the picture is renamed at the next retry.
+TEST_F(HostConditions, ARenameRefusedForMinutesIsNotReadAtEveryRetry)
+{
+    if (Environment(L"LUMISTAMP_HOST_IMMUTABLE") != L"1" || !FileEvents::Recorded())
+        GTEST_SKIP() << "needs a file system and user that can make a file immutable "
+                        "(chattr +i) and inotifywait to see the program's reads";
+    ASSERT_TRUE(WriteFileBytes(watched + L"\\locked.jpg",
+                               JpegWithDate(TagDateTimeOriginal, "2023:06:01 12:00:00")));
+    ASSERT_TRUE(AskHost(L"lock", L"locked.jpg"));
+    ULONGLONG locked = GetTickCount64();
+
+    program = StartProgram(runFolder.Path());
+    ASSERT_NE(program.process, nullptr);
+    CatchBoxesOfProcess(program.processId);
+    ASSERT_NE(WaitForMainWindow(program.processId, StartLimitMs), nullptr);
+    const std::string refused = "Error 5 renaming locked.jpg to " + Path(L"20230601_120000.jpg");
+    ASSERT_TRUE(WaitForLine(refused, StartLimitMs))
+        << testing::PrintToString(LogTexts(ProgramLogPath()));
+
+    // Three minutes of refusal, with a picture landing every half minute:
+    // retries at 2, 4, 8, 16 and 32 s, then every minute, and six scans more.
+    const ULONGLONG RefusedMs = 180000;
+    for (int landing = 1; GetTickCount64() - locked < RefusedMs; ++landing) {
+        Sleep(static_cast<DWORD>(
+            std::min<ULONGLONG>(30000, RefusedMs - (GetTickCount64() - locked))));
+        std::wstring name = L"landing" + std::to_wstring(landing) + L".jpg";
+        std::string date = "2023:07:0" + std::to_string(landing) + " 10:00:00";
+        ASSERT_TRUE(
+            WriteFileBytes(watched + L"\\" + name, JpegWithDate(TagDateTimeOriginal, date)));
+        ASSERT_TRUE(WaitForLine("Renamed " + Path(name) + " to 2023070" + std::to_string(landing) +
+                                    "_100000.jpg",
+                                LandingLimitMs));
+    }
+    FileUse use = FileEvents::UseOf(L"locked.jpg");
+    EXPECT_GE(use.reads, 1);
+    EXPECT_LE(use.reads, 2) << testing::PrintToString(FileEvents::Lines());
+    EXPECT_EQ(Count(refused), 1u);
+
+    ASSERT_TRUE(AskHost(L"unlock", L"locked.jpg"));
+    EXPECT_TRUE(
+        WaitForLine("Renamed " + Path(L"locked.jpg") + " to 20230601_120000.jpg", RetryLimitMs))
         << testing::PrintToString(LogTexts(ProgramLogPath()));
 }
 
