@@ -155,9 +155,20 @@ static bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>&
         *error = GetLastError();
         return false;
     }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file);
+    // A write may take only part of the bytes (Wine's does on a full disk):
+    // the rest is written again, so that the failure comes with its error.
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        DWORD written = 0;
+        ok = WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr) != FALSE;
+        if (ok && written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            ok = false;
+        }
+        at += written;
+    }
+    ok = ok && FlushFileBuffers(file);
     *error = ok ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
     return ok;
