@@ -36,7 +36,7 @@ struct SettledPicture {
     uint32_t scan;  // the last scan that listed it (or settled it)
 };
 
-// Bound: one entry per picture the folder holds, about 130 bytes each with a
+// Bound: one entry per picture the folder holds, about 140 bytes each with a
 // camera-length name (the benchmark measures 100,000). Entries of pictures a
 // scan no longer lists are dropped when it ends. Past MaxSettledPictures
 // pictures are no longer remembered: they are read at every scan again, as if
