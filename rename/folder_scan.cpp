@@ -250,8 +250,10 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     const wchar_t* newName = wcsrchr(newPath.data(), L'\\') + 1;
     LogEventFormat(Renamed, oldPath.c_str(), newName);
     ++Statistics.PicturesRenamed;
-    // Listed again by the next scan under its new name, unchanged.
-    Settle(scan, newName, picture, NamedOutcome(newName, time), fromFileTime);
+    // Listed again by the next scan under its new name, with the change time
+    // the rename gave it.
+    SettleRenamedPicture(scan.memory.settled, newName, picture, NamedOutcome(newName, time),
+                         fromFileTime);
     MoveCompanionAlong(scan, picture, companion, oldPath, newPath.data());
 }
 

@@ -101,8 +101,10 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
 {
     entries->clear();
     Reader in{bytes, size};
+    // A file cut inside its first bytes still begins as such a file does.
     if (!in.Has(sizeof(Magic)))
-        return size == 0 ? SettledFileRead::Truncated : SettledFileRead::Foreign;
+        return size == 0 || std::memcmp(bytes, Magic, size) == 0 ? SettledFileRead::Truncated
+                                                                 : SettledFileRead::Foreign;
     if (std::memcmp(bytes, Magic, sizeof(Magic)) != 0)
         return SettledFileRead::Foreign;
     in.at = sizeof(Magic);

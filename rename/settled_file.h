@@ -47,7 +47,7 @@ struct SettledFileHeader {
 
 enum class SettledFileRead {
     Loaded,
-    Truncated,  // ends before its stated content
+    Truncated,  // ends before its stated content (or inside its first bytes)
     Foreign,    // not such a file, another version, another folder or volume
     Corrupt,    // its checksum or an entry does not hold
 };

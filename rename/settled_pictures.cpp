@@ -1,5 +1,6 @@
 #include "rename/settled_pictures.h"
 
+#include "rename/ascii_text.h"
 #include "rename/cloud_files.h"
 #include "rename/target_name.h"
 #include "settings/settings.h"
@@ -20,20 +21,44 @@ void EndSettledScan(SettledPictures& settled)
     });
 }
 
+bool ListedUnchanged(const SettledPicture& settled, const ListedFile& listed)
+{
+    return settled.size == listed.size && settled.lastWrite == listed.lastWrite &&
+           (settled.changeTimeFromListing || settled.changeTime == listed.changeTime) &&
+           (settled.creationTime == 0 || settled.creationTime == listed.creationTime);
+}
+
+bool ChangeTimeTellsRewrites(const wchar_t* fileSystemName, uint64_t listedChangeTime)
+{
+    static const wchar_t* const withoutChangeTimes[] = {L"FAT", L"FAT12", L"FAT16", L"FAT32",
+                                                        L"exFAT"};
+    if (listedChangeTime == 0)
+        return false;
+    for (const wchar_t* name : withoutChangeTimes)
+        if (AsciiEqualNoCase(fileSystemName, name))
+            return false;
+    return true;
+}
+
 bool IsSettled(SettledPictures& settled, const ListedFile& picture, const std::wstring& folderPath)
 {
     auto found = settled.byName.find(picture.name);
     if (found == settled.byName.end())
         return false;
-    found->second.scan = settled.scan;
-    if (found->second.outcome == PictureOutcome::OnlineOnly)
+    SettledPicture& entry = found->second;
+    entry.scan = settled.scan;
+    if (entry.outcome == PictureOutcome::OnlineOnly)
         return IsOnlineOnly(picture.attributes);
-    if (found->second.size != picture.size || found->second.lastWrite != picture.lastWrite ||
-        found->second.changeTime != picture.changeTime)
+    if (!ListedUnchanged(entry, picture))
         return false;
-    if (found->second.fromFileTime && Settings.FileModifiedDate.load() == 0)
+    if (entry.changeTimeFromListing && IsKeptOutcome(entry.outcome))
+        settled.keptChanged = true;  // its change time known, it is kept from now on
+    entry.changeTime = picture.changeTime;
+    entry.creationTime = picture.creationTime;
+    entry.changeTimeFromListing = false;
+    if (entry.fromFileTime && Settings.FileModifiedDate.load() == 0)
         return false;
-    if (found->second.outcome != PictureOutcome::KeepsNumberedName)
+    if (entry.outcome != PictureOutcome::KeepsNumberedName)
         return true;
     // The plain name is the stamp the name begins with and the same extension;
     // once it is free the picture moves to it.
@@ -42,8 +67,8 @@ bool IsSettled(SettledPictures& settled, const ListedFile& picture, const std::w
     return FileExists(plain.c_str());
 }
 
-void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
-                   PictureOutcome outcome, bool fromFileTime)
+static void Settle(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
+                   PictureOutcome outcome, bool fromFileTime, bool changeTimeFromListing)
 {
     auto found = settled.byName.find(name);
     if (found == settled.byName.end() && settled.byName.size() >= MaxSettledPictures)
@@ -51,8 +76,21 @@ void SettlePicture(SettledPictures& settled, const std::wstring& name, const Lis
     if (IsKeptOutcome(outcome) ||
         (found != settled.byName.end() && IsKeptOutcome(found->second.outcome)))
         settled.keptChanged = true;
-    settled.byName[name] = {listed.size, listed.lastWrite, listed.changeTime,
-                            outcome,     fromFileTime,     settled.scan};
+    settled.byName[name] = {listed.size,           listed.lastWrite, listed.changeTime,
+                            listed.creationTime,   outcome,          fromFileTime,
+                            changeTimeFromListing, settled.scan};
+}
+
+void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
+                   PictureOutcome outcome, bool fromFileTime)
+{
+    Settle(settled, name, listed, outcome, fromFileTime, false);
+}
+
+void SettleRenamedPicture(SettledPictures& settled, const std::wstring& name,
+                          const ListedFile& listed, PictureOutcome outcome, bool fromFileTime)
+{
+    Settle(settled, name, listed, outcome, fromFileTime, true);
 }
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name)

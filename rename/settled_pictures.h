@@ -1,7 +1,7 @@
 // A folder's memory of settled pictures: those its scans read and could do no
 // more with until they change. A later scan that lists such a picture with the
-// same name, size and last-write time passes over it without opening it, and
-// without reporting its outcome again.
+// same name, size and times passes over it without opening it, and without
+// reporting its outcome again.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +25,18 @@ struct SettledPicture {
     uint64_t size;
     uint64_t lastWrite;
     uint64_t changeTime;  // moves on any write, a date rewritten in place included
+    // Moves when another file takes the name; 0 when not known yet (a kept
+    // entry: the kept file does not hold it), then taken from the next listing.
+    uint64_t creationTime;
     PictureOutcome outcome;
     bool fromFileTime;  // named after its last-write time: read again with the option off
-    uint32_t scan;      // the last scan that listed it (or settled it)
+    // Renamed by this monitor: the rename moved the change time, so the next
+    // listing's is taken when everything else agrees.
+    bool changeTimeFromListing;
+    uint32_t scan;  // the last scan that listed it (or settled it)
 };
 
-// Bound: one entry per picture the folder holds, about 130 bytes each with a
+// Bound: one entry per picture the folder holds, about 140 bytes each with a
 // camera-length name (the benchmark measures 100,000). Entries of pictures a
 // scan no longer lists are dropped when it ends. Past MaxSettledPictures
 // pictures are no longer remembered: they are read at every scan again, as if
@@ -57,15 +63,39 @@ inline bool IsKeptOutcome(PictureOutcome outcome)
 void BeginSettledScan(SettledPictures& settled);
 void EndSettledScan(SettledPictures& settled);
 
+// Whether the listing shows the picture as it was settled: the same size,
+// last-write, change and creation time, a time not known yet agreeing with
+// any. A time the file system does not keep is listed as 0 every time: it
+// tells nothing and costs nothing.
+bool ListedUnchanged(const SettledPicture& settled, const ListedFile& listed);
+
+// Whether the change time a listing gave tells a date rewritten in place with
+// the size and last-write time kept, so that an entry keyed on it can be kept
+// between runs. Not on FAT12/16/32, whose driver never fills the change time
+// (the listing gives 0), nor on exFAT, whose directory entry holds only the
+// creation, last-modified and last-access times (the exFAT file system
+// specification, "File Directory Entry"): whatever its listing gives as a
+// change time is made from those or kept in memory only while the volume is
+// mounted, and setting the last-write time back sets it back. A listing that
+// gives none (0) tells nothing either. A running monitor still passes over
+// what it settled there; a new one reads it again.
+bool ChangeTimeTellsRewrites(const wchar_t* fileSystemName, uint64_t listedChangeTime);
+
 // True when the listed picture is remembered as settled and has not changed
-// since (its size, last-write and change time); it is marked as listed either
-// way. A picture keeping a numbered name is settled only while its plain name
-// is taken; an online-only one while it is still online-only (made local, it
-// keeps its size and time); one named after its file time only while the
-// FileModifiedDate option is on.
+// since (ListedUnchanged); it is marked as listed either way, and takes the
+// times it did not know from the listing. A picture keeping a numbered name is settled only while
+// its plain name is taken; an online-only one while it is still online-only (made local, it keeps
+// its size and time); one named after its file time only while the FileModifiedDate option is on.
 bool IsSettled(SettledPictures& settled, const ListedFile& picture, const std::wstring& folderPath);
 
 void SettlePicture(SettledPictures& settled, const std::wstring& name, const ListedFile& listed,
                    PictureOutcome outcome, bool fromFileTime = false);
+
+// Settles a picture this monitor just renamed, under its new name, with the
+// listing it was renamed from: the next listing of it is taken as settled
+// when its size, last-write and creation time agree, and gives its change
+// time. A rewrite in place between the rename and that listing is not seen.
+void SettleRenamedPicture(SettledPictures& settled, const std::wstring& name,
+                          const ListedFile& listed, PictureOutcome outcome, bool fromFileTime);
 
 void ForgetPicture(SettledPictures& settled, const std::wstring& name);

@@ -7,6 +7,7 @@
 #include "events/log_file.h"
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
+#include "rename/modified_time.h"
 #include "rename/settled_file.h"
 
 static const wchar_t CannotLoad[] =
@@ -85,12 +86,19 @@ static bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes,
 
 void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial)
 {
+    LoadKeptPictures(memory, folderPath, volumeSerial, FileSystemOf(folderPath));
+}
+
+void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial,
+                      const std::wstring& fileSystem)
+{
     KeptPicturesFile& file = memory.keptFile;
     file.loaded = true;
     file.path = KeptPicturesPath(folderPath);
     file.folderPath = folderPath;
     file.folderKey = Utf8(FoldedName(folderPath));
     file.volumeSerial = volumeSerial;
+    file.fileSystem = fileSystem;
     if (file.path.empty())
         return;
 
@@ -116,16 +124,24 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
     }
     for (const SettledFileEntry& entry : entries) {
         std::wstring name;
+        if (!ChangeTimeTellsRewrites(fileSystem.c_str(), entry.changeTime)) {
+            memory.settled.keptChanged = true;  // written again without it
+            continue;
+        }
         if (!Wide(entry.name, &name) || memory.settled.byName.size() >= MaxSettledPictures)
             continue;
         PictureOutcome outcome = (entry.flags & SettledFlagNumbered) != 0
                                      ? PictureOutcome::KeepsNumberedName
                                      : PictureOutcome::BearsItsName;
+        // The creation time is not kept: the change time moves whenever
+        // another file takes the name, so it is taken from the next listing.
         memory.settled.byName[name] = {entry.size,
                                        entry.lastWrite,
                                        entry.changeTime,
+                                       0,
                                        outcome,
                                        (entry.flags & SettledFlagFileTime) != 0,
+                                       false,
                                        memory.settled.scan};
     }
 }
@@ -139,12 +155,49 @@ static bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>&
         *error = GetLastError();
         return false;
     }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file);
+    // A write may take only part of the bytes (Wine's does on a full disk):
+    // the rest is written again, so that the failure comes with its error.
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        DWORD written = 0;
+        ok = WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr) != FALSE;
+        if (ok && written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            ok = false;
+        }
+        at += written;
+    }
+    ok = ok && FlushFileBuffers(file);
     *error = ok ? ERROR_SUCCESS : GetLastError();
     CloseHandle(file);
     return ok;
+}
+
+// New files of the kept file ("<file>.<thread id>.new") that a crash or a
+// power loss left: no write of this process is under way (the caller holds the
+// lock), and removing them first makes room for the new one.
+static void RemoveLeftOverNewFiles(const std::wstring& path)
+{
+    std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW((path + L".*.new").c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::wstring prefix = path.substr(folder.size()) + L".";
+    do {
+        // The wildcard also matches short names: only the exact form is removed.
+        std::wstring name = found.cFileName;
+        bool threadDigits = name.size() > prefix.size() + 4 &&
+                            name.compare(0, prefix.size(), prefix) == 0 &&
+                            name.compare(name.size() - 4, 4, L".new") == 0;
+        for (size_t at = prefix.size(); threadDigits && at < name.size() - 4; ++at)
+            threadDigits = name[at] >= L'0' && name[at] <= L'9';
+        if (threadDigits && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 void SaveKeptPictures(FolderMemory& memory, bool soon)
@@ -158,7 +211,8 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
 
     std::vector<SettledFileEntry> entries;
     for (const auto& [name, picture] : memory.settled.byName) {
-        if (!IsKeptOutcome(picture.outcome))
+        if (!IsKeptOutcome(picture.outcome) || picture.changeTimeFromListing ||
+            !ChangeTimeTellsRewrites(file.fileSystem.c_str(), picture.changeTime))
             continue;
         uint8_t flags = picture.outcome == PictureOutcome::KeepsNumberedName ? SettledFlagNumbered
                                                                              : 0;
@@ -177,6 +231,7 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
     std::wstring temporary = file.path + L"." + std::to_wstring(GetCurrentThreadId()) + L".new";
     DWORD error = ERROR_SUCCESS;
     AcquireSRWLockExclusive(&KeptFileWrites);
+    RemoveLeftOverNewFiles(file.path);
     bool saved = WriteWholeFile(temporary, bytes, &error);
     if (saved && !MoveFileExW(temporary.c_str(), file.path.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -28,6 +28,9 @@ struct KeptPicturesFile {
     std::wstring folderPath;  // the folder, for messages
     std::string folderKey;    // the folder path as the file's header holds it
     uint32_t volumeSerial = 0;
+    // As GetVolumeInformation names it: whether its change times tell rewrites
+    // (ChangeTimeTellsRewrites), so that pictures can be kept.
+    std::wstring fileSystem;
     ULONGLONG savedAt = 0;  // when it was last written, 0: not yet
     bool failureReported = false;
 };
@@ -38,14 +41,23 @@ std::wstring KeptPicturesPath(const std::wstring& folderPath);
 
 // Reads the folder's kept pictures into the memory's settled pictures, before
 // its first scan works through the listing; volumeSerial is the listed
-// folder's. A missing file is no event; a truncated, foreign or corrupt one is
-// ignored with one event line, and written anew.
+// folder's. A missing file is no event; a truncated or corrupt one is ignored
+// with one event line, a foreign one without, and either is written anew.
+// Entries whose change time cannot tell a rewrite on the folder's file system
+// (one an earlier version kept on a FAT volume) are passed over: their
+// pictures are read again.
 void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial);
+// The same, with the folder's file system as GetVolumeInformation names it.
+void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial,
+                      const std::wstring& fileSystem);
 
 // Writes the kept pictures when they changed since the last write, as a new
 // file moved over the old one, so that no reader ever meets half a file:
 // right away when the last write is a minute old (or there was none), or
-// whenever soon is false (the monitor ends).
+// whenever soon is false (the monitor ends). Only pictures whose change time
+// tells a rewrite are written, and no renamed picture before a listing gave
+// its new change time. New files that earlier writes of the folder's file
+// left behind (a crash, a power loss) are removed first.
 void SaveKeptPictures(FolderMemory& memory, bool soon);
 
 // How long the monitor may wait before a change it holds is due to be written;

@@ -313,6 +313,32 @@ TEST_F(ScanMemoryTest, SettledPictureIsNotOpenedAtARescan)
     EXPECT_FALSE(RetryPending()) << "a held file that was opened would be retried";
 }
 
+// A picture this monitor renamed is not read again: the rename moved its
+// change time, and the next listing gives the new one. Held without any
+// sharing, it is neither reported nor found busy by the next two scans, each
+// made by another picture landing.
+TEST_F(ScanMemoryTest, RenamedPictureIsNotOpenedByTheNextTwoScans)
+{
+    PutDated(L"DSC_0001.jpg");
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Renamed " + Path(L"DSC_0001.jpg") + L" to " + Stamp + L".jpg"});
+    Holder first(Path(Stamp + L".jpg"), GENERIC_READ, 0);
+    ASSERT_TRUE(first.Held());
+
+    PutDated(L"DSC_0002.jpg", "2023:04:02 08:00:00");
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Renamed " + Path(L"DSC_0002.jpg") + L" to 20230402_080000.jpg"});
+    EXPECT_FALSE(RetryPending()) << "a held file that was opened would be retried";
+    Holder second(Path(L"20230402_080000.jpg"), GENERIC_READ, 0);
+    ASSERT_TRUE(second.Held());
+
+    PutDated(L"DSC_0003.jpg", "2023:04:03 09:00:00");
+    EXPECT_EQ(ScanRemembering(),
+              Texts{L"Renamed " + Path(L"DSC_0003.jpg") + L" to 20230403_090000.jpg"});
+    EXPECT_EQ(processed, 3);
+    EXPECT_FALSE(RetryPending());
+}
+
 // A picture that changed in name, size or last-write time is read again, as a
 // new picture would be.
 struct ChangeCase {
