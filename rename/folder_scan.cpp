@@ -329,7 +329,8 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
     }
     KeptPicturesFile& kept = memory.keptFile;
     if (kept.kept && !kept.loaded)
-        LoadKeptPictures(memory, folder, listing.volumeSerial);
+        LoadKeptPictures(memory, folder, listing.volumeSerial,
+                         listing.fileSystem.empty() ? FileSystemOf(folder) : listing.fileSystem);
     kept.volumeSerial = listing.volumeSerial;
     // A big kept file takes a while to load.
     if (ScanCalledOff(endEvents, endEventCount))
