@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "rename/long_path.h"
+#include "capture/long_path.h"
 
 // Opens the directory for its identity only: no right to read or change it,
 // and every sharing mode, so that nobody else is refused anything.

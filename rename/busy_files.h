@@ -12,8 +12,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "rename/capture_time.h"
-#include "rename/in_use.h"
+#include "capture/capture_time.h"
+#include "capture/in_use.h"
 
 constexpr DWORD FirstRetryMs = 2000;
 constexpr DWORD LongestRetryMs = 60000;

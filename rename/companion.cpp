@@ -1,8 +1,8 @@
 #include "rename/companion.h"
 
+#include "capture/in_use.h"
+#include "capture/long_path.h"
 #include "events/event_history.h"
-#include "rename/in_use.h"
-#include "rename/long_path.h"
 #include "settings/statistics.h"
 
 static const wchar_t Renamed[] = L"Renamed %s to %s";

@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "capture/ascii_text.h"
+#include "capture/long_path.h"
 #include "events/event_history.h"
-#include "rename/ascii_text.h"
-#include "rename/long_path.h"
 
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] =

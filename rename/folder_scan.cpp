@@ -7,16 +7,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "capture/ascii_text.h"
+#include "capture/capture_time.h"
+#include "capture/cloud_files.h"
+#include "capture/in_use.h"
+#include "capture/long_path.h"
+#include "capture/modified_time.h"
 #include "events/event_history.h"
-#include "rename/ascii_text.h"
-#include "rename/capture_time.h"
-#include "rename/cloud_files.h"
 #include "rename/companion.h"
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
-#include "rename/in_use.h"
-#include "rename/long_path.h"
-#include "rename/modified_time.h"
 #include "rename/target_name.h"
 #include "settings/statistics.h"
 

@@ -1,7 +1,7 @@
 #include "rename/settled_pictures.h"
 
-#include "rename/ascii_text.h"
-#include "rename/cloud_files.h"
+#include "capture/ascii_text.h"
+#include "capture/cloud_files.h"
 #include "rename/target_name.h"
 #include "settings/settings.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "capture/modified_time.h"
 #include "events/event_history.h"
 #include "events/log_file.h"
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
-#include "rename/modified_time.h"
 #include "rename/settled_file.h"
 
 static const wchar_t CannotLoad[] =

@@ -3,13 +3,14 @@
 #include <windows.h>
 #include <strsafe.h>
 
+#include "capture/ascii_text.h"
+#include "capture/long_path.h"
 #include "events/event_history.h"
-#include "rename/ascii_text.h"
-#include "rename/long_path.h"
 
 static const wchar_t PlainTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d%s";
 static const wchar_t NumberedTargetFormat[] = L"%s%04d%02d%02d_%02d%02d%02d (%03d)%s";
 static const wchar_t CannotTestExistence[] = L"Unable to say if file already exists: %s, Error %d";
+static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
 
 // "YYYYMMDD_HHMMSS" with a four-digit year.
 constexpr size_t StampLength = 15;
@@ -103,5 +104,30 @@ bool HasStampName(const std::wstring& name)
     for (size_t i = 0; i < StampLength; ++i)
         if (i == 8 ? name[i] != L'_' : (name[i] < L'0' || name[i] > L'9'))
             return false;
+    return true;
+}
+
+bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
+                     size_t newPathSize, const wchar_t* extension, CaptureTime* untestedTime)
+{
+    // Outside a scan there is no listing: the last-write time is looked up as
+    // a listing would give it, without opening the file. Should that fail, so
+    // does the read that follows, and that is what is reported.
+    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+    GetFileAttributesExW(LongPath(oldPath).c_str(), GetFileExInfoStandard, &attributes);
+    uint64_t lastWrite = (static_cast<uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+                         attributes.ftLastWriteTime.dwLowDateTime;
+    FolderVolume volume = {folderPath};
+    CaptureTime time = {};
+    unsigned long readError = 0;
+    CaptureTimeRead read = FindCaptureTime(oldPath, lastWrite, volume, &time, &readError);
+    if (read == CaptureTimeRead::Busy || read == CaptureTimeRead::ReadFailed)
+        LogEventFormat(CannotRead, static_cast<int>(readError), oldPath);
+    if (read != CaptureTimeRead::Found)
+        return false;
+    ComposeTargetName(folderPath, oldPath, newPath, newPathSize, extension, time,
+                      untestedTime == nullptr);
+    if (untestedTime)
+        *untestedTime = time;
     return true;
 }

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "rename/capture_time.h"
+#include "capture/capture_time.h"
 
 // Writes the target path for a picture taken at time into newPath (of
 // newPathSize characters). The folder path ends in a backslash; the extension
@@ -30,3 +30,15 @@ std::wstring StampOf(const CaptureTime& time);
 // Whether a file name is a stamp followed by the extension or a collision
 // number: "YYYYMMDD_HHMMSS.jpg", "YYYYMMDD_HHMMSS (001).jpg".
 bool HasStampName(const std::wstring& name);
+
+// Finds the picture's capture time (the first of the EXIF dates 0x0132,
+// 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write
+// time in local time) and writes its target path into newPath, which holds
+// newPathSize characters. False when the picture is not to be renamed; the
+// reason has been logged then (a file that cannot be read included). Given
+// untestedTime, the plain target name is written untested (see
+// ComposeTargetName) and the time is given back there, for the caller to
+// compose the numbered name should its rename be refused.
+bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
+                     size_t newPathSize, const wchar_t* extension,
+                     CaptureTime* untestedTime = nullptr);

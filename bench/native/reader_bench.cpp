@@ -12,8 +12,8 @@
 #include <iterator>
 #include <vector>
 
-#include "rename/exif_file.h"
-#include "rename/exif_reader.h"
+#include "capture/exif_file.h"
+#include "capture/exif_reader.h"
 
 namespace {
 

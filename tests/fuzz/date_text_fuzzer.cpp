@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "rename/exif_reader.h"
+#include "capture/exif_reader.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // name, the last-write fallback, and the existence test behind numbering.
 #include "tests/rename/scan_fixture.h"
 
-#include "rename/capture_time.h"
+#include "capture/capture_time.h"
 #include "rename/target_name.h"
 
 namespace {

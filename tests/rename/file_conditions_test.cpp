@@ -8,14 +8,14 @@
 
 #include <string>
 
+#include "capture/cloud_files.h"
+#include "capture/in_use.h"
+#include "capture/long_path.h"
+#include "capture/modified_time.h"
 #include "events/event_history.h"
-#include "rename/cloud_files.h"
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
 #include "rename/folder_scan.h"
-#include "rename/in_use.h"
-#include "rename/long_path.h"
-#include "rename/modified_time.h"
 #include "settings/settings.h"
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/scratch_folder.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rename/capture_time.h"
+#include "capture/capture_time.h"
 
 // True for the file systems whose times Windows keeps as local time (FAT12,
 // FAT16, FAT32: "FAT" or "FAT32" as GetVolumeInformation names them); exFAT,

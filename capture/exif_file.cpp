@@ -1,6 +1,6 @@
-#include "rename/exif_file.h"
+#include "capture/exif_file.h"
 
-#include "rename/exif_reader.h"
+#include "capture/exif_reader.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* bl
 
 #include <windows.h>
 
-#include "rename/long_path.h"
+#include "capture/long_path.h"
 
 namespace {
 

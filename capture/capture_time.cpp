@@ -1,16 +1,15 @@
-#include "rename/capture_time.h"
+#include "capture/capture_time.h"
 
 #include <windows.h>
 
 #include <vector>
 
+#include "capture/exif_file.h"
+#include "capture/exif_reader.h"
+#include "capture/in_use.h"
+#include "capture/long_path.h"
+#include "capture/modified_time.h"
 #include "events/event_history.h"
-#include "rename/exif_file.h"
-#include "rename/exif_reader.h"
-#include "rename/in_use.h"
-#include "rename/long_path.h"
-#include "rename/modified_time.h"
-#include "rename/target_name.h"
 #include "settings/settings.h"
 
 static const wchar_t NoExifDate[] =
@@ -19,7 +18,6 @@ static const wchar_t DateValueUnreadable[] = L"GetPropertyItem for %s failed, Er
 static const wchar_t DateValueNotADate[] = L"Cannot retrieve date/time from %s";
 static const wchar_t CannotConvertFileTime[] =
     L"Converting the modified date of %s failed, Error %d";
-static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
 
 // Asked for in this order; the first one present decides.
 static const uint16_t DateTags[] = {0x0132, 0x9003, 0x9004};
@@ -103,29 +101,4 @@ CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderV
              static_cast<uint16_t>(numbers[2]), static_cast<uint16_t>(numbers[3]),
              static_cast<uint16_t>(numbers[4]), static_cast<uint16_t>(numbers[5])};
     return CaptureTimeRead::Found;
-}
-
-bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                     size_t newPathSize, const wchar_t* extension, CaptureTime* untestedTime)
-{
-    // Outside a scan there is no listing: the last-write time is looked up as
-    // a listing would give it, without opening the file. Should that fail, so
-    // does the read that follows, and that is what is reported.
-    WIN32_FILE_ATTRIBUTE_DATA attributes = {};
-    GetFileAttributesExW(LongPath(oldPath).c_str(), GetFileExInfoStandard, &attributes);
-    uint64_t lastWrite = (static_cast<uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
-                         attributes.ftLastWriteTime.dwLowDateTime;
-    FolderVolume volume = {folderPath};
-    CaptureTime time = {};
-    unsigned long readError = 0;
-    CaptureTimeRead read = FindCaptureTime(oldPath, lastWrite, volume, &time, &readError);
-    if (read == CaptureTimeRead::Busy || read == CaptureTimeRead::ReadFailed)
-        LogEventFormat(CannotRead, static_cast<int>(readError), oldPath);
-    if (read != CaptureTimeRead::Found)
-        return false;
-    ComposeTargetName(folderPath, oldPath, newPath, newPathSize, extension, time,
-                      untestedTime == nullptr);
-    if (untestedTime)
-        *untestedTime = time;
-    return true;
 }

@@ -1,4 +1,4 @@
-#include "rename/exif_reader.h"
+#include "capture/exif_reader.h"
 
 #include <cstring>
 

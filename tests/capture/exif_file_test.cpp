@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "rename/exif_file.h"
-#include "rename/exif_reader.h"
+#include "capture/exif_file.h"
+#include "capture/exif_reader.h"
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/scratch_folder.h"
 

@@ -1,4 +1,4 @@
-#include "rename/long_path.h"
+#include "capture/long_path.h"
 
 #include <windows.h>
 

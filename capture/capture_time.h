@@ -1,4 +1,6 @@
-// The moment a picture was taken, and the target path that follows from it.
+// The moment a picture was taken: FindCaptureTime, the one entry point the scan
+// calls for any picture, reads it from the picture's own dates or falls back
+// on its file time.
 #pragma once
 
 #include <cstddef>
@@ -43,15 +45,3 @@ struct FolderVolume {
 CaptureTimeRead FindCaptureTime(const wchar_t* path, uint64_t lastWrite, FolderVolume& volume,
                                 CaptureTime* time, unsigned long* readError,
                                 bool* fromFileTime = nullptr);
-
-// Finds the picture's capture time (the first of the EXIF dates 0x0132,
-// 0x9003, 0x9004 it carries, or with the FileModifiedDate option its last-write
-// time in local time) and writes its target path into newPath, which holds
-// newPathSize characters. False when the picture is not to be renamed; the
-// reason has been logged then (a file that cannot be read included). Given
-// untestedTime, the plain target name is written untested (see
-// ComposeTargetName) and the time is given back there, for the caller to
-// compose the numbered name should its rename be refused.
-bool ReadCaptureTime(const wchar_t* folderPath, const wchar_t* oldPath, wchar_t* newPath,
-                     size_t newPathSize, const wchar_t* extension,
-                     CaptureTime* untestedTime = nullptr);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "rename/exif_reader.h"
+#include "capture/exif_reader.h"
 #include "tests/support/jpeg_fixture.h"
 
 using namespace std::string_literals;

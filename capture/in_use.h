@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "rename/cloud_files.h"
+#include "capture/cloud_files.h"
 
 // Another program has the file open: it is busy, not faulty.
 inline bool IsInUseError(DWORD error)

@@ -1,11 +1,11 @@
-#include "rename/modified_time.h"
+#include "capture/modified_time.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "rename/ascii_text.h"
-#include "rename/long_path.h"
+#include "capture/ascii_text.h"
+#include "capture/long_path.h"
 
 bool KeepsLocalFileTimes(const wchar_t* fileSystemName)
 {
