@@ -1,6 +1,7 @@
 // Start-up after the window class exists: the hidden main window, the version
 // text, the settings, the tray icon and the first set of monitors.
 #include <windows.h>
+#include <commctrl.h>
 #include <strsafe.h>
 
 #include <vector>
@@ -46,7 +47,7 @@ static void FillTrayIcon(HINSTANCE instance)
     TrayIcon.uID = TrayIconId;
     TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     TrayIcon.uCallbackMessage = WMAPP_TRAYCALLBACK;
-    TrayIcon.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_LUMISTAMP));
+    TrayIcon.hIcon = LoadProgramIcon(instance, LIM_SMALL);
     StringCchCopyW(TrayIcon.szTip, ARRAYSIZE(TrayIcon.szTip), L"Lumistamp");
 }
 

@@ -1,8 +1,10 @@
 // Entry point: one instance per user session, the hidden main window, and the
 // message loop that runs until Exit.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/app_state.h"
+#include "app/tray_icon.h"
 #include "events/error_box.h"
 #include "events/event_history.h"
 #include "events/text_format.h"
@@ -22,8 +24,8 @@ static void RegisterMainWindowClass(HINSTANCE instance)
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_LUMISTAMP));
-    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hIcon = LoadProgramIcon(instance, LIM_LARGE);
+    windowClass.hIconSm = LoadProgramIcon(instance, LIM_SMALL);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = ClassName;

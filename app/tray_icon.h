@@ -20,3 +20,7 @@ void OnTaskbarCreated();
 
 // Exit: the icon goes, and no retry is left pending.
 void RemoveTrayIcon();
+
+// The program's icon drawn for the metric asked (LIM_SMALL: the tray's and
+// a window's caption size, LIM_LARGE: Alt+Tab's), at the system's scaling.
+HICON LoadProgramIcon(HINSTANCE instance, int metric);

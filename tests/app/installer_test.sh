@@ -33,7 +33,9 @@ fi
 . "$(dirname "${BASH_SOURCE[0]}")/../support/shell_checks.sh"
 
 prefix="$work/wine"
-pictures="$work/pictures"
+# Under a folder whose name begins with 0, as a clone may lie: its Windows
+# path holds "\0", which must reach the settings whole.
+pictures="$work/0-clone/pictures"
 # A run that was killed outright (ctest's timeout) leaves its persistent Wine
 # server and whatever ran in its prefix: ended before the prefix goes, as a
 # server whose prefix is deleted is never reached again.
@@ -181,7 +183,9 @@ renamed_to() { [ -f "$pictures/$1.jpg" ] && [ ! -e "$pictures/$2" ]; }
 # The user's settings before any install: the watched folder, the log file on.
 # The first Wine command makes the prefix.
 windows_pictures="Z:${pictures//\//\\}"
-wine reg add "$settings_key" /v Folders /t REG_MULTI_SZ /d "$windows_pictures" /f >/dev/null
+"$(dirname "${BASH_SOURCE[0]}")/../../scripts/folders-reg" "$windows_pictures" >"$work/folders.reg"
+wine regedit /S "Z:${work//\//\\}\\folders.reg" >/dev/null ||
+  fail "regedit did not import the folder to watch"
 wine reg add "$settings_key" /v LogFile /t REG_DWORD /d 1 /f >/dev/null
 
 # Where this prefix keeps the current user's folders, as Wine itself tells

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # run_script_test.sh
 # scripts/run as a user without a display meets it: DISPLAY and WINEDEBUG
-# unset, a folder given, and a Wine prefix of its own in a scratch folder (never
-# the suite's, never the user's). The run keeps going; a camera picture copied
-# into the folder is renamed to its capture time; a second run on the same
+# unset, two folders given, and a Wine prefix of its own in a scratch folder
+# (never the suite's, never the user's). A folder whose name holds "|", which
+# Windows does not allow, is refused with a word of why. The run keeps going; a
+# camera picture copied into each folder is renamed to its capture time, in a
+# folder whose name begins with 0 (its Windows path holds "\0") and in one whose
+# name holds ";"; a second run on the same
 # prefix refuses to start; Ctrl-C ends the run and leaves no Wine or Xvfb
 # process of it; Wine's messages stay out of the terminal; a program that ends
 # at once (here: a display it cannot open) is reported. Reuses the program that
@@ -16,9 +19,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumistamp-run-test.XXXXXX")
 prefix="$work/wine"
-folder="$work/pictures"
+folder="$work/01-import"
+second_folder="$work/shots; raw"
 output="$work/output.txt"
-mkdir "$folder"
+mkdir "$folder" "$second_folder" "$work/a|b"
 
 # Every process a run started (xvfb-run, Xvfb, the Wine session, the program)
 # has this run's prefix in its environment.
@@ -93,8 +97,15 @@ fi
 # Job control gives the run a process group of its own, as a terminal does, so
 # that Ctrl-C reaches all of it. Making the fresh prefix first may take a while
 # on a loaded machine.
+refused=$(timeout 60 "${as_user[@]}" "$root/scripts/run" "$folder" "$work/a|b" </dev/null 2>&1)
+status=$?
+[ "$status" -eq 2 ] || fail "a folder named a|b: scripts/run ended with $status, expected 2"
+grep -qF "cannot watch $work/a|b: its path holds '|', which Windows does not allow in a name" \
+  <<<"$refused" || fail "a folder named a|b was not refused with a word of why: $refused"
+[ ! -e "$prefix" ] || fail "a refused folder still had a Wine prefix made"
+
 set -m
-"${as_user[@]}" "$root/scripts/run" "$folder" </dev/null >"$output" 2>&1 &
+"${as_user[@]}" "$root/scripts/run" "$folder" "$second_folder" </dev/null >"$output" 2>&1 &
 run=$!
 set +m
 started_or_ended() { program_runs || run_ended; }
@@ -105,8 +116,12 @@ fi
 grep -q '^No display: running under Xvfb' "$output" || fail "no word of Xvfb in the output"
 
 cp "$picture" "$folder/"
-renamed() { [ -f "$folder/$stamp.jpg" ] && [ ! -e "$folder/IMG_0001.jpg" ]; }
-wait_for 20 renamed || fail "IMG_0001.jpg was not renamed to $stamp.jpg: $(ls "$folder")"
+cp "$picture" "$second_folder/"
+renamed() { [ -f "$1/$stamp.jpg" ] && [ ! -e "$1/IMG_0001.jpg" ]; }
+wait_for 20 renamed "$folder" ||
+  fail "IMG_0001.jpg was not renamed to $stamp.jpg in 01-import: $(ls "$folder")"
+wait_for 20 renamed "$second_folder" ||
+  fail "IMG_0001.jpg was not renamed to $stamp.jpg in 'shots; raw': $(ls "$second_folder")"
 run_ended && fail "scripts/run ended after the rename"
 
 second=$(timeout 60 "${as_user[@]}" "$root/scripts/run" "$folder" </dev/null 2>&1)
