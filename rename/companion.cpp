@@ -8,12 +8,6 @@
 static const wchar_t Renamed[] = L"Renamed %s to %s";
 static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
 
-std::wstring CompanionPath(const std::wstring& path)
-{
-    size_t dot = path.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : path.substr(0, dot) + L".NEF";
-}
-
 bool IsHeldOpen(const std::wstring& path)
 {
     // Asking for delete access, as a rename does, while sharing everything:

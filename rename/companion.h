@@ -1,14 +1,10 @@
-// The raw file that travels with a picture: the picture's base name with the
-// extension ".NEF".
+// Moving a file that travels with a picture: a raw file or a sidecar under the
+// picture's base name (folder_listing.h finds them).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-
-// The path with the text from its last dot on replaced by ".NEF"; empty when
-// the path has no dot.
-std::wstring CompanionPath(const std::wstring& path);
 
 // True when another program has the file open so that it cannot be renamed
 // now (open without delete sharing, or locked).
@@ -24,7 +20,7 @@ enum class CompanionMove {
 };
 
 // Renames a companion from the name it is listed under (oldPath) to newPath.
-// Its lines quote the old path in the ".NEF" form, reportedOldPath, and the
+// Its lines quote the old path as the list writes its extension, reportedOldPath, and the
 // new one, both in full. After Refused, GetLastError() tells the reason.
 CompanionMove MoveCompanion(const std::wstring& oldPath, const std::wstring& reportedOldPath,
                             const std::wstring& newPath);

@@ -12,7 +12,7 @@ static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] =
     L"FindFirstFile for %s returns %d, Directory is not monitored";
 
-static const wchar_t RawExtension[] = L".NEF";
+static const wchar_t SidecarExtension[] = L".xmp";
 
 // Entries a listing by FindNextFileW takes between two looks at the end
 // events, about what one batch of a directory query holds.
@@ -35,13 +35,30 @@ static uint64_t Number(const FILETIME& time)
 
 // Directories are never pictures; one named like a raw file is listed with
 // the raw files, since it takes a companion's name as a file would.
+static const std::wstring* ListedExtension(const CompanionList& list, const wchar_t* extension)
+{
+    if (*extension != L'.')
+        return nullptr;
+    for (const std::wstring& listed : list.extensions) {
+        if (AsciiEqualNoCase(extension + 1, listed.c_str()))
+            return &listed;
+    }
+    return nullptr;
+}
+
+static bool IsCompanionExtension(const CompanionList& list, const wchar_t* extension)
+{
+    return ListedExtension(list, extension) ||
+           (list.sidecars && AsciiEqualNoCase(extension, SidecarExtension));
+}
+
 static void AddEntry(std::wstring name, ListedFile times, FolderListing* listing)
 {
     const wchar_t* extension = nullptr;
     if (FAILED(PathCchFindExtension(name.c_str(), name.size() + 1, &extension)))
         return;
     bool picture = !(times.attributes & FILE_ATTRIBUTE_DIRECTORY) && IsPictureExtension(extension);
-    if (!picture && !AsciiEqualNoCase(extension, RawExtension))
+    if (!picture && !IsCompanionExtension(*listing->companions, extension))
         return;
 
     times.extension = static_cast<size_t>(extension - name.c_str());
@@ -242,11 +259,45 @@ std::wstring FoldedName(const std::wstring& name)
     return folded;
 }
 
-const ListedFile* ListedCompanion(const FolderListing& listing, const ListedFile& picture)
+static const ListedFile* ListedByName(const FolderListing& listing, const std::wstring& name)
 {
-    if (listing.raws.empty())
-        return nullptr;
-    auto found = listing.rawsByName.find(
-        FoldedName(picture.name.substr(0, picture.extension) + RawExtension));
+    auto found = listing.rawsByName.find(FoldedName(name));
     return found == listing.rawsByName.end() ? nullptr : &listing.raws[found->second];
+}
+
+const std::wstring* RawExtensionOf(const FolderListing& listing, const ListedFile& file)
+{
+    return ListedExtension(*listing.companions, file.name.c_str() + file.extension);
+}
+
+std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const ListedFile& picture)
+{
+    std::vector<CompanionFile> companions;
+    if (listing.raws.empty())
+        return companions;
+    const CompanionList& list = *listing.companions;
+    std::wstring base = picture.name.substr(0, picture.extension);
+    for (const std::wstring& extension : list.extensions) {
+        std::wstring name = base + L"." + extension;
+        if (const ListedFile* raw = ListedByName(listing, name))
+            companions.push_back({raw, name, L"." + extension, false, nullptr});
+    }
+    if (!list.sidecars)
+        return companions;
+
+    // Named after the picture, after its whole name, or after a raw file's.
+    std::vector<std::pair<std::wstring, const ListedFile*>> named = {{base, nullptr},
+                                                                     {picture.name, nullptr}};
+    for (size_t raw = 0, raws = companions.size(); raw < raws; ++raw)
+        named.emplace_back(companions[raw].file->name, companions[raw].file);
+    for (const auto& [name, ofRaw] : named) {
+        const ListedFile* sidecar = ListedByName(listing, name + SidecarExtension);
+        bool met = false;
+        for (const CompanionFile& companion : companions)
+            met = met || companion.file == sidecar;
+        if (sidecar && !met)
+            companions.push_back(
+                {sidecar, sidecar->name, sidecar->name.substr(base.size()), true, ofRaw});
+    }
+    return companions;
 }

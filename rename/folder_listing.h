@@ -8,9 +8,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "settings/companions.h"
 
 struct ListedFile {
     std::wstring name;  // the short name, as listed
@@ -25,9 +28,13 @@ struct ListedFile {
 
 struct FolderListing {
     std::vector<ListedFile> pictures;  // in listing order
-    std::vector<ListedFile> raws;      // entries whose extension is ".NEF" in any case
+    // Entries that may travel with a picture: those whose extension is one of
+    // the companions' in any case, and with sidecars listed ".xmp" ones.
+    std::vector<ListedFile> raws;
     // Raw files by their name in upper case, for companion look-ups.
     std::unordered_map<std::wstring, size_t> rawsByName;
+    // What travels with a picture, as it stood when the listing was made.
+    std::shared_ptr<const CompanionList> companions = CurrentCompanions();
     uint32_t volumeSerial = 0;  // of the volume the folder lies on
     std::wstring fileSystem;    // its file system as the volume names it ("NTFS", "FAT32"),
                                 // empty when it cannot be told
@@ -78,5 +85,22 @@ extern std::atomic<DirectoryQuery> QueryDirectory;
 // The name in upper case, as the file system compares names.
 std::wstring FoldedName(const std::wstring& name);
 
-// The raw file listed under the picture's base name with ".NEF", if any.
-const ListedFile* ListedCompanion(const FolderListing& listing, const ListedFile& picture);
+// A listed file that travels with a picture, and the names it is told by.
+struct CompanionFile {
+    const ListedFile* file;
+    std::wstring reportedOldName;  // a raw file's: the old base name with its extension as
+                                   // written in the list; a sidecar's: its listed name
+    std::wstring newSuffix;        // what follows the new base name
+    bool sidecar;
+    const ListedFile* ofRaw;  // the raw file whose whole name a sidecar bears, if any
+};
+
+// The companions listed beside the picture: the raw files under its base
+// name with each listed extension, then (with sidecars listed) the sidecars
+// named after its base name, its whole name or a raw file's whole name.
+std::vector<CompanionFile> ListedCompanions(const FolderListing& listing,
+                                            const ListedFile& picture);
+
+// The listed extension (as written in the list) that a listed name ends in,
+// or null when it is not a raw file's.
+const std::wstring* RawExtensionOf(const FolderListing& listing, const ListedFile& file);

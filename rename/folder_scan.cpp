@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "capture/in_use.h"
 #include "capture/long_path.h"
 #include "capture/modified_time.h"
+#include "capture/raw_header.h"
 #include "events/event_history.h"
 #include "rename/companion.h"
 #include "rename/folder_listing.h"
@@ -23,6 +25,7 @@
 static const wchar_t Renamed[] = L"Renamed %s to %s";
 static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
 static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
+static const wchar_t AnotherShot[] = L"%s is not renamed with %s: its capture time differs";
 static const wchar_t LeftOnline[] = L"%s is online-only and was not downloaded, File not renamed";
 
 // Room for any file name (at most 259 characters) twice over in a target path.
@@ -129,30 +132,73 @@ static CompanionMove MoveListedCompanion(ScanState& scan, const ListedFile& raw,
     return move;
 }
 
-// The picture's raw file follows it, or waits and follows later.
-static void MoveCompanionAlong(ScanState& scan, const ListedFile& picture,
-                               const ListedFile* companion, const std::wstring& oldPath,
-                               const std::wstring& newPath)
+// Whether a raw file was taken at another moment than its picture: only
+// when the list is the setting's, the picture's time its own, and the raw
+// file's first bytes tell its time. Then it is left where it is, with one
+// line; a raw file whose time cannot be read travels by its name.
+static bool IsAnotherShot(const ScanState& scan, const ListedFile& raw,
+                          const RememberedRename& picture, const std::wstring& picturePath)
+{
+    if (!scan.listing.companions->fromSetting || picture.fromFileTime ||
+        IsOnlineOnly(raw.attributes))
+        return false;
+    CaptureTime rawTime = {};
+    std::wstring rawPath = scan.folder + raw.name;
+    if (!ReadRawCaptureTime(rawPath.c_str(), &rawTime) || SameShot(rawTime, picture.time))
+        return false;
+    LogEventFormat(AnotherShot, rawPath.c_str(), picturePath.c_str());
+    return true;
+}
+
+// Whether nothing more is to follow the picture: its raw file, and its
+// sidecar when sidecars are listed.
+static bool AllFollowed(const ScanState& scan, const RememberedRename& rename)
+{
+    return rename.rawFollowed && (rename.sidecarFollowed || !scan.listing.companions->sidecars);
+}
+
+// The picture's raw files and sidecars follow it, or wait and follow later.
+static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
+                                const std::vector<CompanionFile>& companions,
+                                const std::wstring& newPath, const CaptureTime& time,
+                                bool fromFileTime)
 {
     std::wstring oldBase = picture.name.substr(0, picture.extension);
     std::wstring newName = newPath.substr(newPath.rfind(L'\\') + 1);
-    std::wstring newBase = newName.substr(0, newName.rfind(L'.'));
-    if (!companion) {
-        RememberRename(scan.memory.renames, oldBase, newBase);
-        return;
+    RememberedRename rename;
+    rename.newBase = newName.substr(0, newName.rfind(L'.'));
+    rename.time = time;
+    rename.fromFileTime = fromFileTime;
+    std::wstring newBasePath = scan.folder + rename.newBase;
+    bool waiting = false;
+    std::vector<const ListedFile*> otherShots;
+    for (const CompanionFile& companion : companions) {
+        // A sidecar of another shot's raw file stays with it.
+        if (companion.ofRaw && std::find(otherShots.begin(), otherShots.end(), companion.ofRaw) !=
+                                   otherShots.end())
+            continue;
+        if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath)) {
+            otherShots.push_back(companion.file);
+            rename.rawFollowed = true;
+            continue;
+        }
+        switch (MoveListedCompanion(scan, *companion.file, scan.folder + companion.reportedOldName,
+                                    newBasePath + companion.newSuffix)) {
+        case CompanionMove::Busy:
+        case CompanionMove::Refused:
+        case CompanionMove::Gone:
+            // Taken by another program since it was looked at, refused for now,
+            // or gone since the listing (it may land again): it follows later.
+            waiting = true;
+            break;
+        case CompanionMove::Moved:
+        case CompanionMove::Failed:
+            (companion.sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
+            break;
+        }
     }
-    switch (MoveListedCompanion(scan, *companion, CompanionPath(oldPath), CompanionPath(newPath))) {
-    case CompanionMove::Busy:
-    case CompanionMove::Refused:
-    case CompanionMove::Gone:
-        // Taken by another program since it was looked at, refused for now,
-        // or gone since the listing (it may land again): it follows later.
-        RememberRename(scan.memory.renames, oldBase, newBase);
-        break;
-    case CompanionMove::Moved:
-    case CompanionMove::Failed:
-        break;
-    }
+    if (waiting || !AllFollowed(scan, rename))
+        RememberRename(scan.memory.renames, oldBase, rename);
 }
 
 // A cloud provider's online-only picture is left where it is, unread: reading
@@ -222,12 +268,14 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     // An online-only raw file is not opened to ask: the move will tell.
     const KnownCaptureTime known = {
         true, time, fromFileTime, picture.size, picture.lastWrite, picture.changeTime};
-    const ListedFile* companion = ListedCompanion(scan.listing, picture);
-    if (companion && !IsOnlineOnly(companion->attributes) &&
-        IsHeldOpen(scan.folder + companion->name)) {
-        WaitForRetry(scan, picture.name);
-        KeepCaptureTime(scan.memory.busy, picture.name, known);
-        return;
+    std::vector<CompanionFile> companions = ListedCompanions(scan.listing, picture);
+    for (const CompanionFile& companion : companions) {
+        if (!IsOnlineOnly(companion.file->attributes) &&
+            IsHeldOpen(scan.folder + companion.file->name)) {
+            WaitForRetry(scan, picture.name);
+            KeepCaptureTime(scan.memory.busy, picture.name, known);
+            return;
+        }
     }
 
     if (!MoveToTarget(scan.folder, oldPath, newPath, extension, time)) {
@@ -254,11 +302,35 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     // the rename gave it.
     SettleRenamedPicture(scan.memory.settled, newName, picture, NamedOutcome(newName, time),
                          fromFileTime);
-    MoveCompanionAlong(scan, picture, companion, oldPath, newPath.data());
+    MoveCompanionsAlong(scan, picture, companions, newPath.data(), time, fromFileTime);
 }
 
-// Raw files that landed after their pictures were renamed follow them. A raw
-// file listed beside a picture of its base name belongs to that picture.
+// The picture rename a companion that landed late belongs to: a raw file's
+// by its base name; a sidecar's by its base name, or by the base name of the
+// whole name it bears (DSC_0001.NEF.xmp).
+struct LateCompanion {
+    std::wstring oldBase;
+    RememberedRename* rename;
+    const std::wstring* rawExtension;  // as written in the list; null for a sidecar
+};
+
+static bool FindLateCompanion(ScanState& scan, const ListedFile& file, LateCompanion* late)
+{
+    late->oldBase = file.name.substr(0, file.extension);
+    late->rawExtension = RawExtensionOf(scan.listing, file);
+    late->rename = FindRename(scan.memory.renames, late->oldBase);
+    if (!late->rename && !late->rawExtension) {
+        size_t dot = late->oldBase.rfind(L'.');
+        if (dot == std::wstring::npos)
+            return false;
+        late->oldBase.resize(dot);
+        late->rename = FindRename(scan.memory.renames, late->oldBase);
+    }
+    return late->rename != nullptr;
+}
+
+// Raw files and sidecars that landed after their pictures were renamed follow
+// them. One listed beside a picture of its base name belongs to that picture.
 static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD endEventCount)
 {
     if (scan.memory.renames.byOldBase.empty() || scan.listing.raws.empty())
@@ -267,25 +339,40 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
     std::unordered_set<std::wstring> pictureBases;
     bool basesMade = false;
 
-    for (const ListedFile& raw : scan.listing.raws) {
-        std::wstring oldBase = raw.name.substr(0, raw.extension);
-        const std::wstring* newBase = RenamedTo(scan.memory.renames, oldBase);
-        if (!newBase)
+    for (const ListedFile& file : scan.listing.raws) {
+        LateCompanion late;
+        if (!FindLateCompanion(scan, file, &late))
+            continue;
+        RememberedRename& rename = *late.rename;
+        bool sidecar = late.rawExtension == nullptr;
+        if (!sidecar && rename.rawFollowed)
             continue;
         if (!basesMade) {
             for (const ListedFile& picture : scan.listing.pictures)
                 pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
             basesMade = true;
         }
-        if (pictureBases.count(FoldedName(oldBase)))
+        if (pictureBases.count(FoldedName(late.oldBase)))
             continue;
         // Each move may cost a read of the whole directory (FAT, Wine).
         if (ScanCalledOff(endEvents, endEventCount))
             return;
-        CompanionMove move = MoveListedCompanion(scan, raw, CompanionPath(scan.folder + raw.name),
-                                                 CompanionPath(scan.folder + *newBase + L"."));
-        if (move != CompanionMove::Busy && move != CompanionMove::Refused)
-            ForgetRename(scan.memory.renames, oldBase);
+        std::wstring newBasePath = scan.folder + rename.newBase;
+        if (!sidecar && IsAnotherShot(scan, file, rename, newBasePath)) {
+            rename.rawFollowed = true;
+        } else {
+            std::wstring reportedOld = sidecar ? file.name : late.oldBase + L"." + *late.rawExtension;
+            std::wstring newSuffix =
+                sidecar ? file.name.substr(late.oldBase.size()) : L"." + *late.rawExtension;
+            CompanionMove move =
+                MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
+            if (move == CompanionMove::Busy || move == CompanionMove::Refused)
+                continue;
+            (sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
+        }
+        scan.memory.renames.keptChanged = true;
+        if (AllFollowed(scan, rename))
+            ForgetRename(scan.memory.renames, late.oldBase);
     }
 }
 

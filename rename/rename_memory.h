@@ -1,34 +1,52 @@
-// A folder's memory of the renames it made whose raw file has not followed:
-// old base name to new base name. A ".NEF" that lands under an old base name
-// after its picture was renamed follows the picture to its new name.
+// A folder's memory of the renames it made whose raw file (or sidecar) has not
+// followed: old base name to new base name. A companion that lands under an
+// old base name after its picture was renamed follows the picture to its new
+// name. Kept with the folder's settled pictures (settled_store.h), so that one
+// landing after a restart or an OK follows too.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <unordered_map>
 
+#include "capture/capture_time.h"
+
 struct RememberedRename {
     std::wstring newBase;
     uint64_t order;  // when it was made, for forgetting the oldest first
+    CaptureTime time{};         // the picture's, for telling another camera's raw file
+    bool fromFileTime = false;  // the time is the picture's file time: not compared
+    bool rawFollowed = false;   // its raw file followed, failed to, or stays as another's
+    bool sidecarFollowed = false;
 };
 
 // Bound: about 150 bytes per rename (two names and the map's node). A rename
-// is forgotten once its raw file followed or failed to; JPEG-only cameras
-// leave theirs. Past MaxRememberedRenames the older half is forgotten: a raw
-// file landing that late after its picture stays under its camera name, as
-// any ".NEF" whose base name the monitor never renamed.
+// is forgotten once its raw file (and, with sidecars listed, its sidecar)
+// followed or failed to; JPEG-only cameras leave theirs. Past
+// MaxRememberedRenames the older half is forgotten: a raw file landing that
+// late after its picture stays under its camera name, as any raw file whose
+// base name the monitor never renamed.
 constexpr size_t MaxRememberedRenames = 100000;
+// The newest this many are kept across restarts, about 60 bytes each in the
+// kept file.
+constexpr size_t MaxKeptRenames = 10000;
 
 struct RenameMemory {
     // Keyed by the old base name in upper case (see FoldedName).
     std::unordered_map<std::wstring, RememberedRename> byOldBase;
     uint64_t made = 0;
+    bool keptChanged = false;  // changed since the kept file was written
 };
 
 void RememberRename(RenameMemory& renames, const std::wstring& oldBase,
+                    const RememberedRename& rename);
+void RememberRename(RenameMemory& renames, const std::wstring& oldBase,
                     const std::wstring& newBase);
 
+// The rename of a picture renamed from oldBase, or null.
+RememberedRename* FindRename(RenameMemory& renames, const std::wstring& oldBase);
+
 // The new base name of a picture renamed from oldBase, or null.
-const std::wstring* RenamedTo(const RenameMemory& renames, const std::wstring& oldBase);
+const std::wstring* RenamedTo(RenameMemory& renames, const std::wstring& oldBase);
 
 void ForgetRename(RenameMemory& renames, const std::wstring& oldBase);

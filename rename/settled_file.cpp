@@ -114,7 +114,8 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
     uint64_t folderBytes = in.Number(4);
     if (in.failed)
         return SettledFileRead::Truncated;
-    if (version != SettledFileVersion || serial != expected.volumeSerial ||
+    if (version < OldestSettledFileVersion || version > SettledFileVersion ||
+        serial != expected.volumeSerial ||
         folderBytes > MaxSettledFolderBytes)
         return SettledFileRead::Foreign;
     std::string folder = in.Text(static_cast<size_t>(folderBytes));
@@ -140,7 +141,8 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
         uint64_t nameBytes = in.Number(2);
         if (in.failed)
             return SettledFileRead::Truncated;
-        if ((entry.flags & ~SettledFlagsKnown) != 0 || nameBytes == 0 ||
+        uint8_t known = version >= 2 ? SettledFlagsKnown : SettledFlagsKnown & ~SettledFlagRename;
+        if ((entry.flags & ~known) != 0 || nameBytes == 0 ||
             nameBytes > MaxSettledNameBytes)
             return SettledFileRead::Corrupt;
         entry.name = in.Text(static_cast<size_t>(nameBytes));

@@ -14,6 +14,13 @@
 //     name                 u16 length (1 to MaxSettledNameBytes), the UTF-8 bytes
 //     size, last write, change time   u64 each
 // About 46 bytes a picture with a stamp name; 100,000 pictures make 4.6 MB.
+//
+// Version 2 also keeps the renames whose raw files have not followed (see
+// rename_memory.h), as entries flagged SettledFlagRename: name "<old base
+// name>/<new base name>" (no file name holds a slash), size the picture's
+// capture time (year << 40 | month << 32 | day << 24 | hour << 16 | minute
+// << 8 | second), last write the rename's order, change time what followed
+// (RenameFollowed* below). Version 1 files are read as well.
 #pragma once
 
 #include <cstddef>
@@ -21,16 +28,21 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t SettledFileVersion = 1;
+constexpr uint32_t SettledFileVersion = 2;
+constexpr uint32_t OldestSettledFileVersion = 1;
 // Bounds for the parser: a file name has at most 255 UTF-16 units, three
 // UTF-8 bytes each; the count is bounded by the memory's own bound.
 constexpr size_t MaxSettledNameBytes = 1024;
-constexpr uint32_t MaxSettledFileEntries = 250000;
+constexpr uint32_t MaxSettledFileEntries = 260000;  // pictures and kept renames
 constexpr size_t MaxSettledFolderBytes = size_t{32767} * 3;
 
 constexpr uint8_t SettledFlagNumbered = 0x01;  // keeps a numbered name (else bears its name)
 constexpr uint8_t SettledFlagFileTime = 0x02;  // named after its file time
-constexpr uint8_t SettledFlagsKnown = 0x03;
+constexpr uint8_t SettledFlagRename = 0x04;   // a rename, not a picture (version 2)
+constexpr uint8_t SettledFlagsKnown = 0x07;
+
+constexpr uint64_t RenameFollowedRaw = 0x01;
+constexpr uint64_t RenameFollowedSidecar = 0x02;
 
 struct SettledFileEntry {
     std::string name;  // UTF-8

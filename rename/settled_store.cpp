@@ -84,6 +84,62 @@ static bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes,
     return read;
 }
 
+// Capture time fields packed into one number, as the kept file holds them.
+static uint64_t PackedTime(const CaptureTime& time)
+{
+    return uint64_t{time.Year} << 40 | uint64_t{time.Month} << 32 | uint64_t{time.Day} << 24 |
+           uint64_t{time.Hour} << 16 | uint64_t{time.Minute} << 8 | time.Second;
+}
+
+static CaptureTime UnpackedTime(uint64_t packed)
+{
+    return {static_cast<uint16_t>(packed >> 40), static_cast<uint16_t>((packed >> 32) & 0xff),
+            static_cast<uint16_t>((packed >> 24) & 0xff), static_cast<uint16_t>((packed >> 16) & 0xff),
+            static_cast<uint16_t>((packed >> 8) & 0xff), static_cast<uint16_t>(packed & 0xff)};
+}
+
+// "<old base>/<new base>": a rename whose raw file had not followed when the
+// file was written.
+static void LoadKeptRename(RenameMemory& renames, const std::wstring& names,
+                           const SettledFileEntry& entry)
+{
+    size_t slash = names.find(L'/');
+    if (slash == 0 || slash == std::wstring::npos || slash + 1 == names.size() ||
+        renames.byOldBase.size() >= MaxKeptRenames)
+        return;
+    RememberedRename rename;
+    rename.newBase = names.substr(slash + 1);
+    rename.time = UnpackedTime(entry.size);
+    rename.fromFileTime = (entry.flags & SettledFlagFileTime) != 0;
+    rename.rawFollowed = (entry.changeTime & RenameFollowedRaw) != 0;
+    rename.sidecarFollowed = (entry.changeTime & RenameFollowedSidecar) != 0;
+    bool changed = renames.keptChanged;
+    RememberRename(renames, names.substr(0, slash), rename);
+    renames.keptChanged = changed;
+}
+
+// The newest MaxKeptRenames renames, as entries of the kept file.
+static void AddKeptRenames(const RenameMemory& renames, std::vector<SettledFileEntry>& entries)
+{
+    std::vector<std::pair<uint64_t, const std::wstring*>> newest;
+    for (const auto& [oldBase, rename] : renames.byOldBase)
+        newest.emplace_back(rename.order, &oldBase);
+    if (newest.size() > MaxKeptRenames) {
+        std::nth_element(newest.begin(), newest.begin() + MaxKeptRenames, newest.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        newest.resize(MaxKeptRenames);
+    }
+    std::sort(newest.begin(), newest.end());  // oldest first, as they are made again
+    for (const auto& [order, oldBase] : newest) {
+        const RememberedRename& rename = renames.byOldBase.at(*oldBase);
+        uint8_t flags = SettledFlagRename | (rename.fromFileTime ? SettledFlagFileTime : 0);
+        uint64_t followed = (rename.rawFollowed ? RenameFollowedRaw : 0) |
+                            (rename.sidecarFollowed ? RenameFollowedSidecar : 0);
+        entries.push_back({Utf8(*oldBase + L"/" + rename.newBase), flags, PackedTime(rename.time),
+                           order, followed});
+    }
+}
+
 void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint32_t volumeSerial)
 {
     LoadKeptPictures(memory, folderPath, volumeSerial, FileSystemOf(folderPath));
@@ -124,6 +180,11 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
     }
     for (const SettledFileEntry& entry : entries) {
         std::wstring name;
+        if ((entry.flags & SettledFlagRename) != 0) {
+            if (Wide(entry.name, &name))
+                LoadKeptRename(memory.renames, name, entry);
+            continue;
+        }
         if (!ChangeTimeTellsRewrites(fileSystem.c_str(), entry.changeTime)) {
             memory.settled.keptChanged = true;  // written again without it
             continue;
@@ -203,7 +264,8 @@ static void RemoveLeftOverNewFiles(const std::wstring& path)
 void SaveKeptPictures(FolderMemory& memory, bool soon)
 {
     KeptPicturesFile& file = memory.keptFile;
-    if (!file.kept || !file.loaded || file.path.empty() || !memory.settled.keptChanged)
+    if (!file.kept || !file.loaded || file.path.empty() ||
+        !(memory.settled.keptChanged || memory.renames.keptChanged))
         return;
     ULONGLONG now = GetTickCount64();
     if (soon && file.savedAt != 0 && now - file.savedAt < KeptPicturesSaveIntervalMs)
@@ -220,6 +282,7 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
             flags |= SettledFlagFileTime;
         entries.push_back({Utf8(name), flags, picture.size, picture.lastWrite, picture.changeTime});
     }
+    AddKeptRenames(memory.renames, entries);
     std::vector<uint8_t> bytes = EncodeSettledFile({file.volumeSerial, file.folderKey}, entries);
 
     // Written whole under a name of this thread's, then moved over the old
@@ -250,14 +313,17 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
     }
     // Tried again at the next interval either way, not after every scan.
     file.savedAt = now;
-    if (saved)
+    if (saved) {
         memory.settled.keptChanged = false;
+        memory.renames.keptChanged = false;
+    }
 }
 
 DWORD NextKeptPicturesSaveMs(const FolderMemory& memory, ULONGLONG now)
 {
     const KeptPicturesFile& file = memory.keptFile;
-    if (!file.kept || !file.loaded || file.path.empty() || !memory.settled.keptChanged)
+    if (!file.kept || !file.loaded || file.path.empty() ||
+        !(memory.settled.keptChanged || memory.renames.keptChanged))
         return INFINITE;
     ULONGLONG due = file.savedAt + KeptPicturesSaveIntervalMs;
     return due <= now ? 0 : static_cast<DWORD>(due - now);

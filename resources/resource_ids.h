@@ -30,3 +30,5 @@
 #define IDC_FILE_MODIFIED_DATE 1011
 #define IDC_PICTURES_PROCESSED 1010
 #define IDC_PICTURES_RENAMED 1011
+// The extensions that travel with a picture, on the Settings page.
+#define IDC_COMPANIONS 1020

@@ -14,6 +14,11 @@ struct SettingsRecord {
     std::atomic<uint32_t> LogFile{0};
     std::atomic<uint32_t> FileModifiedDate{0};
     std::list<std::wstring> Folders;  // as the folder picker gave them; may repeat
+    // The "Companions" value's text as stored or typed; only the
+    // user-interface thread touches it (the scans take the parsed list,
+    // companions.h). Not stored while the value is absent and left so.
+    std::wstring Companions;
+    bool CompanionsStored = false;
 };
 
 extern SettingsRecord Settings;

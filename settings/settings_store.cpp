@@ -13,10 +13,12 @@
 #include "events/event_history.h"
 #include "events/text_format.h"
 #include "settings/autostart.h"
+#include "settings/companions.h"
 #include "settings/settings.h"
 
 static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
 static const wchar_t FoldersValue[] = L"Folders";
+static const wchar_t CompanionsValue[] = L"Companions";
 
 static const wchar_t CannotOpenForLoading[] = L"RegOpenKeyExW failed, Error %d";
 static const wchar_t CannotQueryAutostart[] = L"Query Autostart failed, Error %d. Using Default.";
@@ -25,6 +27,8 @@ static const wchar_t CannotQueryFileModifiedDate[] =
     L"Query File Modified date failed, Error %d. Using Default.";
 static const wchar_t CannotQueryFolders[] =
     L"Query Folders to monitor failed, Error %d. No folder will be monitored.";
+static const wchar_t CannotQueryCompanions[] =
+    L"Query Companions failed, Error %d. Using Default.";
 static const wchar_t QueryingFolders[] = L"Querying the following folder(s):";
 
 static const wchar_t CannotOpenForSaving[] =
@@ -37,6 +41,8 @@ static const wchar_t CannotSaveFileModifiedDate[] =
     L"Cannot save Use-File-Modified option, Error %d. Setting is not preserved.";
 static const wchar_t CannotSaveFolders[] =
     L"Cannot save Folders to monitor in Registry, Error %d. Setting is not preserved.";
+static const wchar_t CannotSaveCompanions[] =
+    L"Cannot save Companions, Error %d. Setting is not preserved.";
 
 // The three options, in the order they are read and written.
 struct StoredOption {
@@ -109,6 +115,30 @@ static void LoadFolders(HKEY key)
     }
 }
 
+// The extensions that travel with a picture. Absent or unreadable, the list
+// is the default one, as it always was.
+static void LoadCompanions(HKEY key)
+{
+    Settings.CompanionsStored = false;
+    Settings.Companions.clear();
+    DWORD size = 0;
+    LSTATUS status =
+        RegGetValueW(key, nullptr, CompanionsValue, RRF_RT_REG_SZ, nullptr, nullptr, &size);
+    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+        std::vector<wchar_t> text(size / sizeof(wchar_t) + 2, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        status =
+            RegGetValueW(key, nullptr, CompanionsValue, RRF_RT_REG_SZ, nullptr, text.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            Settings.Companions = text.data();
+            Settings.CompanionsStored = true;
+        }
+    }
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        LogEventFormat(CannotQueryCompanions, static_cast<int>(status));
+    UseCompanions(Settings.CompanionsStored ? &Settings.Companions : nullptr);
+}
+
 void LoadSettings()
 {
     Settings.Autostart = 0;
@@ -124,6 +154,7 @@ void LoadSettings()
     for (const StoredOption& option : StoredOptions)
         LoadOption(key, option);
     LoadFolders(key);
+    LoadCompanions(key);
     RegCloseKey(key);
 }
 
@@ -172,6 +203,15 @@ void SaveSettings()
                             static_cast<DWORD>(folders.size() * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS)
         ReportWithCode(CannotSaveFolders, status);
+
+    if (Settings.CompanionsStored) {
+        const std::wstring& text = Settings.Companions;
+        status = RegSetValueExW(key, CompanionsValue, 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(text.c_str()),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        if (status != ERROR_SUCCESS)
+            ReportWithCode(CannotSaveCompanions, status);
+    }
 
     RegCloseKey(key);
     UpdateAutostartEntry();

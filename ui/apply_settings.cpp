@@ -11,6 +11,7 @@
 #include "events/text_format.h"
 #include "monitor/monitors.h"
 #include "resources/resource_ids.h"
+#include "settings/companions.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "ui/pages.h"
@@ -59,6 +60,22 @@ static void TakeFolders(HWND list)
     }
 }
 
+// The edit box's text is stored once it differs from what the page showed:
+// an untouched page leaves an absent value absent.
+static void TakeCompanions(HWND page)
+{
+    HWND box = GetDlgItem(page, IDC_COMPANIONS);
+    if (!box)
+        return;
+    std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+    GetWindowTextW(box, text.data(), static_cast<int>(text.size()));
+    if (!Settings.CompanionsStored && ShownCompanions() == text.data())
+        return;
+    Settings.Companions = text.data();
+    Settings.CompanionsStored = true;
+    UseCompanions(&Settings.Companions);
+}
+
 void ApplySettings()
 {
     // Without the page there is nothing to take: its failure was reported when
@@ -74,6 +91,7 @@ void ApplySettings()
         TakeFolders(list);
     else
         ReportWithLastError(NoFolderList);  // Folders keeps its entries
+    TakeCompanions(page);
 
     SaveSettings();
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "settings/settings.h"
 
@@ -21,6 +22,10 @@ struct OptionBox {
     const wchar_t* cannotFill;  // reported when the box cannot be set
 };
 extern const OptionBox OptionBoxes[3];
+
+// The Companions text the Settings page shows: the stored one, or the
+// default list while the value is absent.
+std::wstring ShownCompanions();
 
 // The fixed help text under the name and version on the About page.
 extern const wchar_t AboutText[];

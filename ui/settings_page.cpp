@@ -33,6 +33,11 @@ static void ReportWithLastError(const wchar_t* format)
     ReportFailure(FormatText(format, static_cast<int>(GetLastError())).c_str());
 }
 
+std::wstring ShownCompanions()
+{
+    return Settings.CompanionsStored ? Settings.Companions : std::wstring(L"NEF");
+}
+
 static void FillSettingsPage(HWND page)
 {
     for (const OptionBox& box : OptionBoxes) {
@@ -40,6 +45,8 @@ static void FillSettingsPage(HWND page)
         if (!CheckDlgButton(page, box.controlId, state))
             ReportWithLastError(box.cannotFill);
     }
+
+    SetDlgItemTextW(page, IDC_COMPANIONS, ShownCompanions().c_str());
 
     HWND list = GetDlgItem(page, IDC_FOLDER_LIST);
     if (!list) {

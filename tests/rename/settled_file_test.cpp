@@ -71,7 +71,7 @@ TEST(SettledFile, AnotherFolderVolumeOrVersionIsForeign)
               SettledFileRead::Foreign)
         << "a card swapped in the same drive";
     std::vector<uint8_t> newer = bytes;
-    newer[8] = 2;  // the version
+    newer[8] = 3;  // a version to come
     EXPECT_EQ(ParseSettledFile(newer.data(), newer.size(), Header, &read),
               SettledFileRead::Foreign);
     const char log[] = "10.12.2026 22:02:59 Starting Lumistamp\r\n";

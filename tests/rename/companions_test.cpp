@@ -1,0 +1,259 @@
+// Files that travel with a picture besides the ".NEF": the raw files and
+// sidecars the Companions list names, another camera's raw file of the same
+// base name left where it is, and a raw file landing after a restart.
+#include "tests/rename/scan_fixture.h"
+
+#include <algorithm>
+
+#include "rename/folder_memory.h"
+#include "rename/settled_store.h"
+#include "settings/companions.h"
+#include "tests/support/local_app_data.h"
+
+namespace {
+
+using Texts = std::vector<std::wstring>;
+using Listed = std::vector<std::wstring>;
+using Bytes = std::vector<uint8_t>;
+
+const std::wstring EveryKind = L"NEF CR2 CR3 ARW RAF ORF RW2 DNG XMP";
+
+// A TIFF-based raw file: its header and IFDs with the date as a camera writes
+// it (DateTimeOriginal in the Exif IFD), then image data. signature replaces
+// the two bytes after the byte order ("RO" for ORF, "U\0" for RW2).
+Bytes RawWithDate(const std::string& date, const char* signature = nullptr)
+{
+    ExifFixture exif;
+    exif.tags = {AsciiTag(TagDateTimeOriginal, date)};
+    Bytes bytes = ExifBlock(exif);
+    if (signature) {
+        bytes[2] = static_cast<uint8_t>(signature[0]);
+        bytes[3] = static_cast<uint8_t>(signature[1]);
+    }
+    bytes.resize(bytes.size() + 3000, 0x5A);
+    return bytes;
+}
+
+Bytes Cut(Bytes bytes, size_t size)
+{
+    bytes.resize(size);
+    return bytes;
+}
+
+class Companions : public ScanTest {
+protected:
+    void TearDown() override
+    {
+        UseCompanions(nullptr);
+        ScanTest::TearDown();
+    }
+    void List(const std::wstring& text) { UseCompanions(&text); }
+    Listed Sorted()
+    {
+        Listed names = Names();
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::wstring Path(const std::wstring& name) const { return folder / name; }
+    Texts Renamed(const std::wstring& from, const std::wstring& to) const
+    {
+        return {L"Renamed " + Path(from) + L" to " + Path(to)};
+    }
+};
+
+struct TravelCase {
+    std::vector<std::wstring> companions;  // put beside DSC_0001.JPG
+    Listed after;                           // the folder afterwards, sorted
+    int32_t renamed;                        // the picture and what followed it
+};
+
+class WhatTravels : public Companions, public testing::WithParamInterface<TravelCase> {};
+
+TEST_P(WhatTravels, EveryListedKindFollowsItsPicture)
+{
+    List(EveryKind);
+    PutDated(L"DSC_0001.JPG");
+    for (const std::wstring& name : GetParam().companions)
+        Put(name, {1, 2, 3});
+    Scan();
+    EXPECT_EQ(Sorted(), GetParam().after);
+    EXPECT_EQ(renamed, GetParam().renamed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companions, WhatTravels,
+    testing::Values(
+        TravelCase{{L"DSC_0001.ARW"}, {L"20230401_072926.ARW", L"20230401_072926.JPG"}, 2},
+        TravelCase{{L"dsc_0001.cr3"}, {L"20230401_072926.CR3", L"20230401_072926.JPG"}, 2},
+        TravelCase{{L"DSC_0001.RAF", L"DSC_0001.xmp"},
+                   {L"20230401_072926.JPG", L"20230401_072926.RAF", L"20230401_072926.xmp"},
+                   3},
+        TravelCase{{L"DSC_0001.JPG.xmp"}, {L"20230401_072926.JPG", L"20230401_072926.JPG.xmp"}, 2},
+        TravelCase{{L"DSC_0001.NEF", L"DSC_0001.NEF.xmp"},
+                   {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.NEF.xmp"},
+                   3},
+        TravelCase{{L"DSC_0001.CR3", L"dsc_0001.cr3.XMP"},
+                   {L"20230401_072926.CR3", L"20230401_072926.JPG", L"20230401_072926.cr3.XMP"},
+                   3},
+        TravelCase{{L"DSC_0001.DNG", L"DSC_0001.TXT", L"OTHER.xmp"},
+                   {L"20230401_072926.DNG", L"20230401_072926.JPG", L"DSC_0001.TXT", L"OTHER.xmp"},
+                   2}));
+
+TEST_F(Companions, ARawFileTellsItsOldNameWithTheListedSpellingAndKeepsTheNumber)
+{
+    List(L"arw, xmp");
+    PutDated(L"20230401_072926.jpg");
+    PutDated(L"DSC_0001.JPG");
+    Put(L"DSC_0001.ARW", {1});
+    Put(L"DSC_0001.xmp", {2});
+    Texts lines = Scan();
+    EXPECT_EQ(lines, (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926 (001).JPG",
+                            L"Renamed " + Path(L"DSC_0001.arw") + L" to " +
+                                Path(L"20230401_072926 (001).arw"),
+                            L"Renamed " + Path(L"DSC_0001.xmp") + L" to " +
+                                Path(L"20230401_072926 (001).xmp")}));
+    EXPECT_EQ(renamed, 3);
+}
+
+TEST_F(Companions, WithoutTheValueOnlyTheNefFollows)
+{
+    PutDated(L"DSC_0001.JPG");
+    Put(L"DSC_0001.nef", {1});
+    Put(L"DSC_0001.ARW", {2});
+    Put(L"DSC_0001.xmp", {3});
+    Put(L"DSC_0001.NEF.xmp", {4});
+    Texts lines = Scan();
+    EXPECT_EQ(lines,
+              (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926.JPG",
+                     L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(L"20230401_072926.NEF")}));
+    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"20230401_072926.NEF", L"DSC_0001.ARW",
+                               L"DSC_0001.NEF.xmp", L"DSC_0001.xmp"}));
+}
+
+struct ShotCase {
+    Bytes raw;
+    bool follows;
+};
+
+class AnotherShot : public Companions, public testing::WithParamInterface<ShotCase> {};
+
+// The picture was taken at 2023:04:01 07:29:26.
+TEST_P(AnotherShot, ARawFileOfAnotherMomentStays)
+{
+    List(L"ARW ORF RW2 NEF XMP");
+    PutDated(L"DSC_0001.JPG");
+    Put(L"DSC_0001.ARW", GetParam().raw);
+    Put(L"DSC_0001.ARW.xmp", {9});
+    Texts lines = Scan();
+    if (GetParam().follows) {
+        EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.ARW", L"20230401_072926.ARW.xmp",
+                                   L"20230401_072926.JPG"}));
+    } else {
+        EXPECT_EQ(Sorted(),
+                  (Listed{L"20230401_072926.JPG", L"DSC_0001.ARW", L"DSC_0001.ARW.xmp"}));
+        EXPECT_EQ(lines, (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926.JPG",
+                                Path(L"DSC_0001.ARW") + L" is not renamed with " +
+                                    Path(L"20230401_072926.JPG") +
+                                    L": its capture time differs"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companions, AnotherShot,
+    testing::Values(ShotCase{RawWithDate("2023:04:01 07:29:28"), true},
+                    ShotCase{RawWithDate("2023:04:01 07:29:24"), true},
+                    ShotCase{RawWithDate("2023:04:01 07:29:29"), false},
+                    ShotCase{RawWithDate("2023:03:31 07:29:26"), false},
+                    ShotCase{RawWithDate("2021:01:01 10:00:00", "RO"), false},
+                    ShotCase{RawWithDate("2021:01:01 10:00:00", "U\0"), false},
+                    ShotCase{RawWithDate("2023:04:01 07:29:26", "U\0"), true},
+                    ShotCase{Cut(RawWithDate("2021:01:01 10:00:00"), 40), true},  // cut short
+                    ShotCase{Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}, true}));
+
+TEST_F(Companions, TwoCamerasSharingBaseNamesKeepTheirPairs)
+{
+    List(EveryKind);
+    PutDated(L"IMG_0001.JPG", "2023:04:01 07:29:26");  // a phone's, no raw file
+    Put(L"IMG_0001.CR2", RawWithDate("2023:05:02 18:00:01"));
+    PutDated(L"IMG_0001.jpeg", "2023:05:02 18:00:01");  // the Canon's own picture
+    Scan();
+    EXPECT_EQ(Sorted(),
+              (Listed{L"20230401_072926.JPG", L"20230502_180001.CR2", L"20230502_180001.jpeg"}));
+}
+
+TEST_F(Companions, WithoutTheValueAnotherMomentsNefStillFollows)
+{
+    PutDated(L"DSC_0001.JPG");
+    Put(L"DSC_0001.NEF", RawWithDate("2021:01:01 10:00:00"));
+    Scan();
+    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"20230401_072926.NEF"}));
+}
+
+class LateCompanions : public Companions {
+protected:
+    Texts MonitorScan(FolderMemory& memory)
+    {
+        ClearEventHistory();
+        memory.keptFile.kept = true;
+        std::wstring path = folder.PathWithBackslash();
+        ScanFolder(path.c_str(), static_cast<uint32_t>(path.size()), memory);
+        return EventTexts();
+    }
+    LocalAppDataScope localAppData;
+};
+
+// A monitor renames the picture and ends (a restart, an OK); the raw file and
+// its sidecars land afterwards, and the next monitor's scans move them.
+TEST_F(LateCompanions, ARawFileLandingAfterARestartFollowsItsPicture)
+{
+    List(EveryKind);
+    PutDated(L"DSC_0001.JPG");
+    {
+        FolderMemory first;
+        MonitorScan(first);
+        SaveKeptPictures(first, false);
+    }
+    Put(L"DSC_0001.ARW", RawWithDate("2023:04:01 07:29:26"));
+    Put(L"DSC_0001.ARW.xmp", {1});
+    FolderMemory second;
+    EXPECT_EQ(MonitorScan(second),
+              (Texts{L"Renamed " + Path(L"DSC_0001.ARW") + L" to " + Path(L"20230401_072926.ARW"),
+                     L"Renamed " + Path(L"DSC_0001.ARW.xmp") + L" to " +
+                         Path(L"20230401_072926.ARW.xmp")}));
+    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.ARW", L"20230401_072926.ARW.xmp",
+                               L"20230401_072926.JPG"}));
+}
+
+TEST_F(LateCompanions, AnotherMomentsRawFileLandingLateStays)
+{
+    List(EveryKind);
+    PutDated(L"DSC_0001.JPG");
+    {
+        FolderMemory first;
+        MonitorScan(first);
+        SaveKeptPictures(first, false);
+    }
+    Put(L"DSC_0001.NEF", RawWithDate("2019:01:01 00:00:00"));
+    FolderMemory second;
+    EXPECT_EQ(MonitorScan(second), (Texts{Path(L"DSC_0001.NEF") + L" is not renamed with " +
+                                          Path(L"20230401_072926") + L": its capture time differs"}));
+    EXPECT_EQ(MonitorScan(second), Texts{}) << "told once";
+    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"DSC_0001.NEF"}));
+}
+
+// Today's one kind too: a ".NEF" landing after a restart follows.
+TEST_F(LateCompanions, WithoutTheValueANefLandingAfterARestartFollows)
+{
+    PutDated(L"DSC_0001.JPG");
+    {
+        FolderMemory first;
+        MonitorScan(first);
+        SaveKeptPictures(first, false);
+    }
+    Put(L"DSC_0001.nef", {5});
+    FolderMemory second;
+    EXPECT_EQ(MonitorScan(second),
+              (Texts{L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(L"20230401_072926.NEF")}));
+}
+
+}  // namespace
