@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <list>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "events/event_history.h"
+#include "settings/companions.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "tests/settings/registry_scratch.h"
@@ -369,5 +371,97 @@ TEST_P(SettingsKeyNotOpened, SaveShowsOneBoxWritesNothingAndLeavesTheEntry)
 
 INSTANTIATE_TEST_SUITE_P(Arranged, SettingsKeyNotOpened, testing::ValuesIn(UnopenableKeyCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+// ---------------------------------------------------------------- companions
+
+namespace {
+
+const wchar_t CompanionsIgnored[] =
+    L"Companions: %s ignored (extensions without dots, at most 16 characters, 32 entries)";
+
+class SettingsCompanions : public RedirectedRegistry {
+protected:
+    void TearDown() override
+    {
+        UseCompanions(nullptr);
+        RedirectedRegistry::TearDown();
+    }
+};
+
+// Bad entries are left out one by one and told of in one line; the good ones
+// are taken as written, a repeat once, XMP as the sidecars' switch.
+TEST_F(SettingsCompanions, BadEntriesAreIgnoredOneByOneInOneLine)
+{
+    SetText(ProgramKey, L"Companions", REG_SZ,
+            L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp Cr2"s + L'\0');
+    LoadSettings();
+    std::shared_ptr<const CompanionList> list = CurrentCompanions();
+    EXPECT_EQ(list->extensions, (std::vector<std::wstring>{L"cr2", L"ARW"}));
+    EXPECT_TRUE(list->sidecars);
+    EXPECT_TRUE(list->fromSetting);
+    EXPECT_EQ(LoggedTexts(),
+              (std::vector<std::wstring>{
+                  L"Companions: \".DNG\", \"C:x\", \"Raw*\", \"12345678901234567\" ignored "
+                  L"(extensions without dots, at most 16 characters, 32 entries)"}));
+    EXPECT_EQ(Settings.Companions, L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp Cr2");
+}
+
+TEST_F(SettingsCompanions, EntriesPastTheThirtySecondAreIgnored)
+{
+    std::wstring text;
+    for (int i = 1; i <= 33; ++i)
+        text += L"E" + std::to_wstring(i) + L" ";
+    SetText(ProgramKey, L"Companions", REG_SZ, text + L'\0');
+    LoadSettings();
+    EXPECT_EQ(CurrentCompanions()->extensions.size(), 32u);
+    EXPECT_EQ(LoggedTexts(), (std::vector<std::wstring>{
+                                 L"Companions: \"E33\" ignored (extensions without dots, at most "
+                                 L"16 characters, 32 entries)"}));
+}
+
+struct DefaultCompanionsCase {
+    const char* name;
+    bool stored;
+    DWORD type;
+    std::wstring text;
+    std::vector<std::wstring> logged;
+};
+
+void PrintTo(const DefaultCompanionsCase& c, std::ostream* os) { *os << c.name; }
+
+class SettingsDefaultCompanions : public SettingsCompanions,
+                                  public testing::WithParamInterface<DefaultCompanionsCase> {};
+
+// Absent, empty, only separators or unreadable: the list is today's, and
+// nothing is compared.
+TEST_P(SettingsDefaultCompanions, IsTheNefAloneAsBefore)
+{
+    const DefaultCompanionsCase& c = GetParam();
+    UseCompanions(&c.text);  // something else in use before
+    if (c.stored)
+        SetText(ProgramKey, L"Companions", c.type, c.text + L'\0');
+    LoadSettings();
+    std::shared_ptr<const CompanionList> list = CurrentCompanions();
+    EXPECT_EQ(list->extensions, std::vector<std::wstring>{L"NEF"});
+    EXPECT_FALSE(list->sidecars);
+    EXPECT_FALSE(list->fromSetting);
+    EXPECT_EQ(LoggedTexts(), c.logged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Companions, SettingsDefaultCompanions,
+    testing::Values(
+        DefaultCompanionsCase{"absent", false, REG_SZ, L"ARW", {}},
+        DefaultCompanionsCase{"empty", true, REG_SZ, L"", {}},
+        DefaultCompanionsCase{"separators", true, REG_SZ, L" ,; ", {}},
+        DefaultCompanionsCase{
+            "another_type",
+            true,
+            REG_MULTI_SZ,
+            L"ARW",
+            {L"Query Companions failed, Error 1630. Using Default."}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <list>
 
 #include "events/event_history.h"
+#include "settings/companions.h"
 #include "settings/settings_store.h"
 #include "tests/monitor/monitor_fixture.h"
 #include "tests/support/message_box_catcher.h"
@@ -233,6 +234,44 @@ TEST_F(SettingsPageTest, OkWithAnEmptyListEmptiesTheFoldersAndStartsNoMonitor)
     EXPECT_EQ(Value(ProgramKey, L"Folders").bytes, BytesOf(std::wstring(2, L'\0')));
     EXPECT_EQ(Value(ProgramKey, L"LogFile").bytes, DwordBytes(0));
     EXPECT_EQ(Value(ProgramKey, L"FileModifiedDate").bytes, DwordBytes(1));
+}
+
+// The edit box shows the list; an untouched box leaves an absent value
+// absent, a typed one is stored and used at once, Cancel keeps what was.
+TEST_F(SettingsPageTest, CompanionsAreShownStoredByOkAndKeptByCancel)
+{
+    StartAsProgram(0, 0, 0, {});
+    auto text = [this] {
+        wchar_t shown[64] = {};
+        GetWindowTextW(Box(IDC_COMPANIONS), shown, 64);
+        return std::wstring(shown);
+    };
+    Open();
+    EXPECT_EQ(text(), L"NEF");
+    ClickLater(run->Control(IDOK));
+    EXPECT_EQ(run->WaitForEnd(), IDOK);
+    EXPECT_FALSE(Value(ProgramKey, L"Companions").present);
+    EXPECT_FALSE(CurrentCompanions()->fromSetting);
+
+    run.reset();  // each run of the dialog ends before the next one starts
+    Open();
+    SendMessageW(Box(IDC_COMPANIONS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"CR2;xmp"));
+    ClickLater(run->Control(IDOK));
+    EXPECT_EQ(run->WaitForEnd(), IDOK);
+    EXPECT_EQ(Value(ProgramKey, L"Companions").bytes, BytesOf(std::wstring(L"CR2;xmp") + L'\0'));
+    EXPECT_EQ(CurrentCompanions()->extensions, Texts{L"CR2"});
+    EXPECT_TRUE(CurrentCompanions()->sidecars);
+
+    run.reset();
+    Open();
+    EXPECT_EQ(text(), L"CR2;xmp");
+    SendMessageW(Box(IDC_COMPANIONS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"ARW"));
+    Click(run->Control(IDCANCEL));
+    EXPECT_EQ(run->WaitForEnd(), IDCANCEL);
+    EXPECT_EQ(Settings.Companions, L"CR2;xmp");
+    EXPECT_EQ(Value(ProgramKey, L"Companions").bytes, BytesOf(std::wstring(L"CR2;xmp") + L'\0'));
+    EXPECT_EQ(CurrentCompanions()->extensions, Texts{L"CR2"});
+    UseCompanions(nullptr);
 }
 
 // ---------------------------------------------------------------- Cancel, Escape, close box, Exit
