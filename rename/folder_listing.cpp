@@ -278,7 +278,9 @@ std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const 
     const CompanionList& list = *listing.companions;
     std::wstring base = picture.name.substr(0, picture.extension);
     for (const std::wstring& extension : list.extensions) {
-        std::wstring name = base + L"." + extension;
+        std::wstring name = base;
+        name += L'.';
+        name += extension;
         if (const ListedFile* raw = ListedByName(listing, name))
             companions.push_back({raw, name, L"." + extension, false, nullptr});
     }

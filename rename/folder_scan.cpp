@@ -174,8 +174,8 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
     std::vector<const ListedFile*> otherShots;
     for (const CompanionFile& companion : companions) {
         // A sidecar of another shot's raw file stays with it.
-        if (companion.ofRaw && std::find(otherShots.begin(), otherShots.end(), companion.ofRaw) !=
-                                   otherShots.end())
+        if (companion.ofRaw &&
+            std::find(otherShots.begin(), otherShots.end(), companion.ofRaw) != otherShots.end())
             continue;
         if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath)) {
             otherShots.push_back(companion.file);
@@ -361,9 +361,10 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
         if (!sidecar && IsAnotherShot(scan, file, rename, newBasePath)) {
             rename.rawFollowed = true;
         } else {
-            std::wstring reportedOld = sidecar ? file.name : late.oldBase + L"." + *late.rawExtension;
-            std::wstring newSuffix =
-                sidecar ? file.name.substr(late.oldBase.size()) : L"." + *late.rawExtension;
+            std::wstring reportedOld = sidecar ? file.name
+                                               : late.oldBase + L"." + *late.rawExtension;
+            std::wstring newSuffix = sidecar ? file.name.substr(late.oldBase.size())
+                                             : L"." + *late.rawExtension;
             CompanionMove move =
                 MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
             if (move == CompanionMove::Busy || move == CompanionMove::Refused)

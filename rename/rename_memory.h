@@ -13,7 +13,7 @@
 
 struct RememberedRename {
     std::wstring newBase;
-    uint64_t order;  // when it was made, for forgetting the oldest first
+    uint64_t order;             // when it was made, for forgetting the oldest first
     CaptureTime time{};         // the picture's, for telling another camera's raw file
     bool fromFileTime = false;  // the time is the picture's file time: not compared
     bool rawFollowed = false;   // its raw file followed, failed to, or stays as another's

@@ -115,8 +115,7 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
     if (in.failed)
         return SettledFileRead::Truncated;
     if (version < OldestSettledFileVersion || version > SettledFileVersion ||
-        serial != expected.volumeSerial ||
-        folderBytes > MaxSettledFolderBytes)
+        serial != expected.volumeSerial || folderBytes > MaxSettledFolderBytes)
         return SettledFileRead::Foreign;
     std::string folder = in.Text(static_cast<size_t>(folderBytes));
     uint64_t count = in.Number(4);
@@ -142,8 +141,7 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
         if (in.failed)
             return SettledFileRead::Truncated;
         uint8_t known = version >= 2 ? SettledFlagsKnown : SettledFlagsKnown & ~SettledFlagRename;
-        if ((entry.flags & ~known) != 0 || nameBytes == 0 ||
-            nameBytes > MaxSettledNameBytes)
+        if ((entry.flags & ~known) != 0 || nameBytes == 0 || nameBytes > MaxSettledNameBytes)
             return SettledFileRead::Corrupt;
         entry.name = in.Text(static_cast<size_t>(nameBytes));
         entry.size = in.Number(8);

@@ -38,7 +38,7 @@ constexpr size_t MaxSettledFolderBytes = size_t{32767} * 3;
 
 constexpr uint8_t SettledFlagNumbered = 0x01;  // keeps a numbered name (else bears its name)
 constexpr uint8_t SettledFlagFileTime = 0x02;  // named after its file time
-constexpr uint8_t SettledFlagRename = 0x04;   // a rename, not a picture (version 2)
+constexpr uint8_t SettledFlagRename = 0x04;    // a rename, not a picture (version 2)
 constexpr uint8_t SettledFlagsKnown = 0x07;
 
 constexpr uint64_t RenameFollowedRaw = 0x01;

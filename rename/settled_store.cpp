@@ -93,9 +93,12 @@ static uint64_t PackedTime(const CaptureTime& time)
 
 static CaptureTime UnpackedTime(uint64_t packed)
 {
-    return {static_cast<uint16_t>(packed >> 40), static_cast<uint16_t>((packed >> 32) & 0xff),
-            static_cast<uint16_t>((packed >> 24) & 0xff), static_cast<uint16_t>((packed >> 16) & 0xff),
-            static_cast<uint16_t>((packed >> 8) & 0xff), static_cast<uint16_t>(packed & 0xff)};
+    return {static_cast<uint16_t>(packed >> 40),
+            static_cast<uint16_t>((packed >> 32) & 0xff),
+            static_cast<uint16_t>((packed >> 24) & 0xff),
+            static_cast<uint16_t>((packed >> 16) & 0xff),
+            static_cast<uint16_t>((packed >> 8) & 0xff),
+            static_cast<uint16_t>(packed & 0xff)};
 }
 
 // "<old base>/<new base>": a rename whose raw file had not followed when the

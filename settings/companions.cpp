@@ -12,10 +12,7 @@ static const wchar_t CompanionsIgnored[] =
 static SRWLOCK CompanionsLock = SRWLOCK_INIT;
 static std::shared_ptr<const CompanionList> Companions = std::make_shared<CompanionList>();
 
-static bool IsSeparator(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L',' || c == L';';
-}
+static bool IsSeparator(wchar_t c) { return c == L' ' || c == L'\t' || c == L',' || c == L';'; }
 
 static bool AsciiSameNoCase(const std::wstring& a, const std::wstring& b)
 {
@@ -74,8 +71,8 @@ CompanionList ParseCompanions(const std::wstring& text, std::vector<std::wstring
 void UseCompanions(const std::wstring* text)
 {
     std::vector<std::wstring> ignored;
-    auto list = std::make_shared<const CompanionList>(
-        text ? ParseCompanions(*text, &ignored) : CompanionList());
+    auto list = std::make_shared<const CompanionList>(text ? ParseCompanions(*text, &ignored)
+                                                           : CompanionList());
     if (!ignored.empty()) {
         std::wstring entries;
         for (const std::wstring& entry : ignored)

@@ -27,8 +27,7 @@ static const wchar_t CannotQueryFileModifiedDate[] =
     L"Query File Modified date failed, Error %d. Using Default.";
 static const wchar_t CannotQueryFolders[] =
     L"Query Folders to monitor failed, Error %d. No folder will be monitored.";
-static const wchar_t CannotQueryCompanions[] =
-    L"Query Companions failed, Error %d. Using Default.";
+static const wchar_t CannotQueryCompanions[] = L"Query Companions failed, Error %d. Using Default.";
 static const wchar_t QueryingFolders[] = L"Querying the following folder(s):";
 
 static const wchar_t CannotOpenForSaving[] =

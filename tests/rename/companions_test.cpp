@@ -63,8 +63,8 @@ protected:
 
 struct TravelCase {
     std::vector<std::wstring> companions;  // put beside DSC_0001.JPG
-    Listed after;                           // the folder afterwards, sorted
-    int32_t renamed;                        // the picture and what followed it
+    Listed after;                          // the folder afterwards, sorted
+    int32_t renamed;                       // the picture and what followed it
 };
 
 class WhatTravels : public Companions, public testing::WithParamInterface<TravelCase> {};
@@ -123,11 +123,11 @@ TEST_F(Companions, WithoutTheValueOnlyTheNefFollows)
     Put(L"DSC_0001.xmp", {3});
     Put(L"DSC_0001.NEF.xmp", {4});
     Texts lines = Scan();
-    EXPECT_EQ(lines,
-              (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926.JPG",
-                     L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(L"20230401_072926.NEF")}));
+    EXPECT_EQ(lines, (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926.JPG",
+                            L"Renamed " + Path(L"DSC_0001.NEF") + L" to " +
+                                Path(L"20230401_072926.NEF")}));
     EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"20230401_072926.NEF", L"DSC_0001.ARW",
-                               L"DSC_0001.NEF.xmp", L"DSC_0001.xmp"}));
+                                L"DSC_0001.NEF.xmp", L"DSC_0001.xmp"}));
 }
 
 struct ShotCase {
@@ -147,28 +147,26 @@ TEST_P(AnotherShot, ARawFileOfAnotherMomentStays)
     Texts lines = Scan();
     if (GetParam().follows) {
         EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.ARW", L"20230401_072926.ARW.xmp",
-                                   L"20230401_072926.JPG"}));
+                                    L"20230401_072926.JPG"}));
     } else {
-        EXPECT_EQ(Sorted(),
-                  (Listed{L"20230401_072926.JPG", L"DSC_0001.ARW", L"DSC_0001.ARW.xmp"}));
+        EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"DSC_0001.ARW", L"DSC_0001.ARW.xmp"}));
         EXPECT_EQ(lines, (Texts{L"Renamed " + Path(L"DSC_0001.JPG") + L" to 20230401_072926.JPG",
                                 Path(L"DSC_0001.ARW") + L" is not renamed with " +
-                                    Path(L"20230401_072926.JPG") +
-                                    L": its capture time differs"}));
+                                    Path(L"20230401_072926.JPG") + L": its capture time differs"}));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Companions, AnotherShot,
-    testing::Values(ShotCase{RawWithDate("2023:04:01 07:29:28"), true},
-                    ShotCase{RawWithDate("2023:04:01 07:29:24"), true},
-                    ShotCase{RawWithDate("2023:04:01 07:29:29"), false},
-                    ShotCase{RawWithDate("2023:03:31 07:29:26"), false},
-                    ShotCase{RawWithDate("2021:01:01 10:00:00", "RO"), false},
-                    ShotCase{RawWithDate("2021:01:01 10:00:00", "U\0"), false},
-                    ShotCase{RawWithDate("2023:04:01 07:29:26", "U\0"), true},
-                    ShotCase{Cut(RawWithDate("2021:01:01 10:00:00"), 40), true},  // cut short
-                    ShotCase{Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}, true}));
+INSTANTIATE_TEST_SUITE_P(Companions, AnotherShot,
+                         testing::Values(ShotCase{RawWithDate("2023:04:01 07:29:28"), true},
+                                         ShotCase{RawWithDate("2023:04:01 07:29:24"), true},
+                                         ShotCase{RawWithDate("2023:04:01 07:29:29"), false},
+                                         ShotCase{RawWithDate("2023:03:31 07:29:26"), false},
+                                         ShotCase{RawWithDate("2021:01:01 10:00:00", "RO"), false},
+                                         ShotCase{RawWithDate("2021:01:01 10:00:00", "U\0"), false},
+                                         ShotCase{RawWithDate("2023:04:01 07:29:26", "U\0"), true},
+                                         ShotCase{Cut(RawWithDate("2021:01:01 10:00:00"), 40),
+                                                  true},  // cut short
+                                         ShotCase{Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}, true}));
 
 TEST_F(Companions, TwoCamerasSharingBaseNamesKeepTheirPairs)
 {
@@ -220,8 +218,8 @@ TEST_F(LateCompanions, ARawFileLandingAfterARestartFollowsItsPicture)
               (Texts{L"Renamed " + Path(L"DSC_0001.ARW") + L" to " + Path(L"20230401_072926.ARW"),
                      L"Renamed " + Path(L"DSC_0001.ARW.xmp") + L" to " +
                          Path(L"20230401_072926.ARW.xmp")}));
-    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.ARW", L"20230401_072926.ARW.xmp",
-                               L"20230401_072926.JPG"}));
+    EXPECT_EQ(Sorted(),
+              (Listed{L"20230401_072926.ARW", L"20230401_072926.ARW.xmp", L"20230401_072926.JPG"}));
 }
 
 TEST_F(LateCompanions, AnotherMomentsRawFileLandingLateStays)
@@ -235,8 +233,9 @@ TEST_F(LateCompanions, AnotherMomentsRawFileLandingLateStays)
     }
     Put(L"DSC_0001.NEF", RawWithDate("2019:01:01 00:00:00"));
     FolderMemory second;
-    EXPECT_EQ(MonitorScan(second), (Texts{Path(L"DSC_0001.NEF") + L" is not renamed with " +
-                                          Path(L"20230401_072926") + L": its capture time differs"}));
+    EXPECT_EQ(MonitorScan(second),
+              (Texts{Path(L"DSC_0001.NEF") + L" is not renamed with " + Path(L"20230401_072926") +
+                     L": its capture time differs"}));
     EXPECT_EQ(MonitorScan(second), Texts{}) << "told once";
     EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"DSC_0001.NEF"}));
 }
@@ -252,8 +251,8 @@ TEST_F(LateCompanions, WithoutTheValueANefLandingAfterARestartFollows)
     }
     Put(L"DSC_0001.nef", {5});
     FolderMemory second;
-    EXPECT_EQ(MonitorScan(second),
-              (Texts{L"Renamed " + Path(L"DSC_0001.NEF") + L" to " + Path(L"20230401_072926.NEF")}));
+    EXPECT_EQ(MonitorScan(second), (Texts{L"Renamed " + Path(L"DSC_0001.NEF") + L" to " +
+                                          Path(L"20230401_072926.NEF")}));
 }
 
 }  // namespace

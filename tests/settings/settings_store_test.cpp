@@ -456,12 +456,11 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultCompanionsCase{"absent", false, REG_SZ, L"ARW", {}},
         DefaultCompanionsCase{"empty", true, REG_SZ, L"", {}},
         DefaultCompanionsCase{"separators", true, REG_SZ, L" ,; ", {}},
-        DefaultCompanionsCase{
-            "another_type",
-            true,
-            REG_MULTI_SZ,
-            L"ARW",
-            {L"Query Companions failed, Error 1630. Using Default."}}),
+        DefaultCompanionsCase{"another_type",
+                              true,
+                              REG_MULTI_SZ,
+                              L"ARW",
+                              {L"Query Companions failed, Error 1630. Using Default."}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
