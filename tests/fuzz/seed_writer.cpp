@@ -1,11 +1,13 @@
 // Writes the fuzzer's seed corpus into a folder: JPEG files from the test
-// fixtures in many layouts, bare Exif blocks and date texts.
-//   fuzz_seed_writer <folder>
+// fixtures in many layouts, bare Exif blocks and date texts; with --heif, HEIF
+// files in the layouts writers use and in refused ones (named "refused-...").
+//   fuzz_seed_writer <folder> [--settled | --heif]
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "rename/settled_file.h"
+#include "tests/support/heif_fixture.h"
 #include "tests/support/jpeg_fixture.h"
 
 namespace {
@@ -165,6 +167,77 @@ std::vector<Seed> Seeds()
     return seeds;
 }
 
+std::vector<Seed> HeifSeeds()
+{
+    struct Layout {
+        const char* name;
+        void (*change)(HeifFixture&);
+    };
+    const Layout layouts[] = {
+        {"as-written", [](HeifFixture&) {}},
+        {"iloc-v0", [](HeifFixture& h) { h.ilocVersion = 0; }},
+        {"iloc-v2-infe-v3",
+         [](HeifFixture& h) {
+             h.ilocVersion = 2;
+             h.infeVersion = 3;
+         }},
+        {"iinf-v1", [](HeifFixture& h) { h.iinfVersion = 1; }},
+        {"wide-fields",
+         [](HeifFixture& h) {
+             h.offsetSize = 8;
+             h.lengthSize = 8;
+             h.indexSize = 4;
+         }},
+        {"base-offset",
+         [](HeifFixture& h) {
+             h.baseOffsetSize = 4;
+             h.baseOffset = true;
+         }},
+        {"base-offset-only",
+         [](HeifFixture& h) {
+             h.baseOffsetSize = 8;
+             h.baseOffset = true;
+             h.offsetSize = 0;
+         }},
+        {"large-sizes", [](HeifFixture& h) { h.largeSizes = true; }},
+        {"standard-to-the-end",
+         [](HeifFixture& h) {
+             h.mdatSizeZero = true;
+             h.exifLengthZero = true;
+         }},
+        {"iloc-first", [](HeifFixture& h) { h.ilocBeforeIinf = true; }},
+        {"two-extents", [](HeifFixture& h) { h.exifExtents = 2; }},
+        {"four-extents", [](HeifFixture& h) { h.exifExtents = 4; }},
+        {"exif-after-image",
+         [](HeifFixture& h) {
+             h.exifAfterImage = true;
+             h.imageBytes = 20000;
+         }},
+        {"meta-beyond-first-read", [](HeifFixture& h) { h.metaPadding = 17000; }},
+        {"camera-brands",
+         [](HeifFixture& h) {
+             h.majorBrand = "heix";
+             h.compatibleBrands = {"mif1", "heix"};
+         }},
+        {"no-exif", [](HeifFixture& h) { h.withExifItem = false; }},
+        {"refused-five-extents", [](HeifFixture& h) { h.exifExtents = 5; }},
+        {"refused-in-idat", [](HeifFixture& h) { h.constructionMethod = 1; }},
+        {"refused-not-pict", [](HeifFixture& h) { h.handler = "vide"; }},
+        {"refused-beyond-file", [](HeifFixture& h) { h.exifOffsetShift = 1000000; }},
+    };
+    std::vector<Seed> seeds;
+    for (bool bigEndian : {false, true}) {
+        for (const Layout& layout : layouts) {
+            HeifFixture heif;
+            heif.exifBlock = ExifBlock(CameraExif(bigEndian));
+            layout.change(heif);
+            seeds.push_back({std::string(layout.name) + (bigEndian ? "-mm" : "-ii") + ".heic",
+                             BuildHeif(heif)});
+        }
+    }
+    return seeds;
+}
+
 }  // namespace
 
 // Kept settled-pictures files for the folder the settled_file fuzzer expects.
@@ -194,12 +267,13 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::string(argv[2]) == "--settled")
         return WriteSettledSeeds(argv[1]);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled]\n");
+    bool heif = argc == 3 && std::string(argv[2]) == "--heif";
+    if (argc != 2 && !heif) {
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif]\n");
         return 2;
     }
     int written = 0;
-    for (const Seed& seed : Seeds()) {
+    for (const Seed& seed : heif ? HeifSeeds() : Seeds()) {
         if (!WriteSeed(argv[1], seed.name, seed.bytes)) {
             std::fprintf(stderr, "cannot write %s/%s\n", argv[1], seed.name.c_str());
             return 1;

@@ -1,0 +1,75 @@
+#include "capture/heif_file.h"
+
+#include <cstring>
+
+#include "capture/heif_reader.h"
+
+namespace {
+
+// Header reads in all: the first, and then a few more when the meta box
+// reaches beyond what was read.
+constexpr int HeifMaxHeaderReads = 4;
+
+// The first count bytes of the item's data, its extents joined: copied from
+// the header bytes where they lie there, read where not. False when the file
+// ends before them.
+bool GatherItem(ExifReadAt readAt, void* source, const std::vector<uint8_t>& header,
+                const HeifExifItem& item, size_t count, std::vector<uint8_t>* data)
+{
+    data->resize(count);
+    size_t filled = 0;
+    for (size_t e = 0; e < item.extentCount && filled < count; ++e) {
+        uint64_t offset = item.offsets[e];
+        size_t length = item.lengths[e] < count - filled ? static_cast<size_t>(item.lengths[e])
+                                                         : count - filled;
+        uint8_t* dest = data->data() + filled;
+        if (offset <= header.size() && length <= header.size() - offset) {
+            std::memcpy(dest, header.data() + offset, length);
+        } else if (readAt(source, offset, dest, length) != length) {
+            return false;
+        }
+        filled += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadHeifExifBlockFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
+                           std::vector<uint8_t>* block)
+{
+    block->clear();
+    size_t first = fileSize < HeifFirstReadBytes ? static_cast<size_t>(fileSize)
+                                                 : HeifFirstReadBytes;
+    std::vector<uint8_t> bytes(first);
+    bytes.resize(readAt(source, 0, bytes.data(), first));
+    if (bytes.size() < first)
+        fileSize = bytes.size();  // shorter than listed: it ends where the read did
+
+    HeifExifItem item;
+    for (int reads = 1;; ++reads) {
+        size_t needed = 0;
+        HeifSearch search = FindHeifExifItem(bytes.data(), bytes.size(), fileSize, &item, &needed);
+        if (search == HeifSearch::Found)
+            break;
+        if (search == HeifSearch::NotFound || reads >= HeifMaxHeaderReads ||
+            needed > HeifMaxHeaderBytes)
+            return false;
+        size_t from = bytes.size();
+        bytes.resize(needed);
+        size_t got = readAt(source, from, bytes.data() + from, needed - from);
+        if (got < needed - from)
+            return false;  // the file ended before its boxes did
+    }
+
+    size_t count = HeifMaxReadBytes - bytes.size();
+    if (item.size < count)
+        count = static_cast<size_t>(item.size);
+    std::vector<uint8_t> data;
+    size_t offset = 0;
+    if (!GatherItem(readAt, source, bytes, item, count, &data) ||
+        !FindHeifTiffBlock(data.data(), data.size(), &offset))
+        return false;
+    block->assign(data.begin() + static_cast<std::ptrdiff_t>(offset), data.end());
+    return true;
+}

@@ -1,0 +1,29 @@
+// Reads a HEIF picture's Exif block from its file: the box headers up to the
+// meta box's item information and locations first, then the Exif item where
+// they place it, never the image data, and never more than a small bound of
+// bytes in all.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "capture/exif_file.h"
+
+// The first read: a phone's file type and meta boxes fit in it, and its Exif
+// item often too.
+constexpr size_t HeifFirstReadBytes = 16384;
+// How far into the file the boxes the walk needs may end: beyond it the file
+// is taken as one without an Exif item.
+constexpr size_t HeifMaxHeaderBytes = 49152;
+// All reads of one picture together, header and Exif item: an Exif item
+// longer than what is left is taken up to there (its dates come first, a
+// thumbnail after them), as a JPEG's Exif segment cannot be longer either.
+constexpr size_t HeifMaxReadBytes = 65536;
+
+// Reads the Exif block (TIFF header onward) of the HEIF file of fileSize
+// bytes that readAt reads. True: *block holds it. False when the file is not
+// a HEIF file or holds no Exif item within the bounds above; *block is then
+// empty. Portable, so that tests and the fuzzer can watch the reads.
+bool ReadHeifExifBlockFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
+                           std::vector<uint8_t>* block);
