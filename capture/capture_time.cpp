@@ -6,6 +6,7 @@
 
 #include "capture/exif_file.h"
 #include "capture/exif_reader.h"
+#include "capture/heif_file.h"
 #include "capture/in_use.h"
 #include "capture/long_path.h"
 #include "capture/modified_time.h"
@@ -22,13 +23,21 @@ static const wchar_t CannotConvertFileTime[] =
 // Asked for in this order; the first one present decides.
 static const uint16_t DateTags[] = {0x0132, 0x9003, 0x9004};
 
+// The scan passes a HEIF picture on only with the option on, and told it by
+// its extension: the text from the name's last dot.
+static bool IsHeifPath(const wchar_t* path)
+{
+    const wchar_t* dot = wcsrchr(path, L'.');
+    return dot && !wcschr(dot, L'\\') && IsHeifExtension(dot);
+}
+
 // The date tag that decides, if any: Absent when the picture has none of them
 // (or is not a JPEG with EXIF at all, or could not be read: *readError then
 // holds the system error).
 static ExifTagStatus FindDateValue(const wchar_t* path, std::vector<uint8_t>* block,
                                    ExifValue* value, unsigned long* readError)
 {
-    if (!ReadExifBlock(path, block, readError))
+    if (!(IsHeifPath(path) ? ReadHeifExifBlock : ReadExifBlock)(path, block, readError))
         return ExifTagStatus::Absent;
     for (uint16_t tag : DateTags) {
         ExifTagStatus status = FindExifTag(block->data(), block->size(), tag, value);

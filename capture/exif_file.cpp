@@ -1,6 +1,7 @@
 #include "capture/exif_file.h"
 
 #include "capture/exif_reader.h"
+#include "capture/heif_file.h"
 
 namespace {
 
@@ -100,14 +101,16 @@ size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
 
 }  // namespace
 
-bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure)
+// Opens the picture for reading and hands it to read, which reads the block.
+// The file is held for a moment only. Not sharing write refuses the open while
+// a writer (a copy under way) holds the file; sharing delete means a program
+// renaming or deleting the picture meanwhile is not refused.
+static bool ReadBlockOf(const wchar_t* path, bool (*read)(FileSource*, std::vector<uint8_t>*),
+                        std::vector<uint8_t>* block, unsigned long* failure)
 {
     block->clear();
     if (failure)
         *failure = 0;
-    // The file is held for a moment only. Not sharing write refuses the open
-    // while a writer (a copy under way) holds the file; sharing delete means a
-    // program renaming or deleting the picture meanwhile is not refused.
     HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
@@ -119,13 +122,40 @@ bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned lo
         return false;
     }
     FileSource source = {file, 0, 0};
-    bool found = ReadExifBlockFrom(ReadFileAt, &source, block);
+    bool found = read(&source, block);
     CloseHandle(file);
     // A failed read (a locked range, a bad sector, a dropped share) leaves the
     // header unread, not absent.
     if (!found && failure)
         *failure = source.readError;
     return found;
+}
+
+bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure)
+{
+    return ReadBlockOf(
+        path,
+        [](FileSource* source, std::vector<uint8_t>* found) {
+            return ReadExifBlockFrom(ReadFileAt, source, found);
+        },
+        block, failure);
+}
+
+bool ReadHeifExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure)
+{
+    return ReadBlockOf(
+        path,
+        [](FileSource* source, std::vector<uint8_t>* found) {
+            // The walk checks every box and extent against the file's size.
+            LARGE_INTEGER size;
+            if (!GetFileSizeEx(source->file, &size)) {
+                source->readError = GetLastError();
+                return false;
+            }
+            return ReadHeifExifBlockFrom(ReadFileAt, source, static_cast<uint64_t>(size.QuadPart),
+                                         found);
+        },
+        block, failure);
 }
 
 #endif

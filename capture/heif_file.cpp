@@ -2,7 +2,14 @@
 
 #include <cstring>
 
+#include "capture/ascii_text.h"
 #include "capture/heif_reader.h"
+
+bool IsHeifExtension(const wchar_t* extension)
+{
+    return AsciiEqualNoCase(extension, L".heic", 5) || AsciiEqualNoCase(extension, L".heif", 5) ||
+           AsciiEqualNoCase(extension, L".hif", 4);
+}
 
 namespace {
 

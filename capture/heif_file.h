@@ -27,3 +27,12 @@ constexpr size_t HeifMaxReadBytes = 65536;
 // empty. Portable, so that tests and the fuzzer can watch the reads.
 bool ReadHeifExifBlockFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
                            std::vector<uint8_t>* block);
+
+// The same from the picture at path, opened and shared as ReadExifBlock opens
+// it, with the same report of a failure.
+bool ReadHeifExifBlock(const wchar_t* path, std::vector<uint8_t>* block,
+                       unsigned long* failure = nullptr);
+
+// ".heic", ".heif" and ".hif" and every longer extension that begins so, any
+// ASCII case: the extensions of HEIF pictures.
+bool IsHeifExtension(const wchar_t* extension);

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "capture/ascii_text.h"
+#include "capture/heif_file.h"
 #include "capture/long_path.h"
 #include "events/event_history.h"
+#include "settings/settings.h"
 
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] =
@@ -20,10 +22,12 @@ constexpr size_t EntriesBetweenLooks = 512;
 
 std::atomic<DirectoryQuery> QueryDirectory{GetFileInformationByHandleEx};
 
-// ".jpg" and ".jpeg" and every longer extension that begins so, any ASCII case.
+// ".jpg" and ".jpeg" and every longer extension that begins so, any ASCII
+// case; with the HeifPictures option on, the HEIF extensions too.
 static bool IsPictureExtension(const wchar_t* extension)
 {
-    return AsciiEqualNoCase(extension, L".jpg", 4) || AsciiEqualNoCase(extension, L".jpeg", 5);
+    return AsciiEqualNoCase(extension, L".jpg", 4) || AsciiEqualNoCase(extension, L".jpeg", 5) ||
+           (Settings.HeifPictures.load() != 0 && IsHeifExtension(extension));
 }
 
 static uint64_t Number(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }

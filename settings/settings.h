@@ -13,6 +13,10 @@ struct SettingsRecord {
     std::atomic<uint32_t> Autostart{0};
     std::atomic<uint32_t> LogFile{0};
     std::atomic<uint32_t> FileModifiedDate{0};
+    // HEIC and HEIF pictures renamed like JPEG ones; read by the scans. Stored
+    // only once it was on or found stored, so a registry without it stays so.
+    std::atomic<uint32_t> HeifPictures{0};
+    bool HeifPicturesStored = false;
     std::list<std::wstring> Folders;  // as the folder picker gave them; may repeat
     // The "Companions" value's text as stored or typed; only the
     // user-interface thread touches it (the scans take the parsed list,

@@ -27,6 +27,11 @@ static const wchar_t CannotQueryFileModifiedDate[] =
     L"Query File Modified date failed, Error %d. Using Default.";
 static const wchar_t CannotQueryFolders[] =
     L"Query Folders to monitor failed, Error %d. No folder will be monitored.";
+static const wchar_t HeifPicturesValue[] = L"HeifPictures";
+static const wchar_t CannotQueryHeifPictures[] =
+    L"Query HeifPictures failed, Error %d. Using Default.";
+static const wchar_t CannotSaveHeifPictures[] =
+    L"Cannot save HeifPictures option, Error %d. Setting is not preserved.";
 static const wchar_t CannotQueryCompanions[] = L"Query Companions failed, Error %d. Using Default.";
 static const wchar_t QueryingFolders[] = L"Querying the following folder(s):";
 
@@ -75,6 +80,21 @@ static void LoadOption(HKEY key, const StoredOption& option)
         Settings.*option.field = number != 0 ? 1u : 0u;
     else if (status != ERROR_FILE_NOT_FOUND)  // a missing value simply means the default
         LogEventFormat(option.cannotQuery, static_cast<int>(status));
+}
+
+// Read as the three options are; remembered as stored when it was there.
+static void LoadHeifPictures(HKEY key)
+{
+    Settings.HeifPictures = 0;
+    DWORD number = 0;
+    DWORD size = sizeof(number);
+    LSTATUS status =
+        RegGetValueW(key, nullptr, HeifPicturesValue, RRF_RT_REG_DWORD, nullptr, &number, &size);
+    Settings.HeifPicturesStored = status == ERROR_SUCCESS;
+    if (status == ERROR_SUCCESS)
+        Settings.HeifPictures = number != 0 ? 1u : 0u;
+    else if (status != ERROR_FILE_NOT_FOUND)
+        LogEventFormat(CannotQueryHeifPictures, static_cast<int>(status));
 }
 
 static void LoadFolders(HKEY key)
@@ -154,6 +174,7 @@ void LoadSettings()
         LoadOption(key, option);
     LoadFolders(key);
     LoadCompanions(key);
+    LoadHeifPictures(key);
     RegCloseKey(key);
 }
 
@@ -210,6 +231,18 @@ void SaveSettings()
                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         if (status != ERROR_SUCCESS)
             ReportWithCode(CannotSaveCompanions, status);
+    }
+
+    // Written once it was on or found stored, so that a registry that never
+    // had it on stays as it was.
+    if (Settings.HeifPictures.load() != 0 || Settings.HeifPicturesStored) {
+        DWORD number = Settings.HeifPictures.load() != 0 ? 1u : 0u;
+        status = RegSetValueExW(key, HeifPicturesValue, 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&number), sizeof(number));
+        if (status == ERROR_SUCCESS)
+            Settings.HeifPicturesStored = true;
+        else
+            ReportWithCode(CannotSaveHeifPictures, status);
     }
 
     RegCloseKey(key);

@@ -4,6 +4,7 @@
 
 #include "capture/capture_time.h"
 #include "rename/target_name.h"
+#include "tests/support/heif_fixture.h"
 
 namespace {
 
@@ -59,6 +60,52 @@ TEST_F(ScanTest, PictureWithoutDatesKeepsItsNameWithTheOptionOff)
                      L"No Exif information available for " + (folder / L"text.jpg") + tail}));
     EXPECT_EQ(processed, 3);
     EXPECT_EQ(renamed, 0);
+}
+
+// HEIC and HEIF pictures: left alone with the option off; with it on, named
+// after their Exif date as a JPEG is, their extension kept as written, and
+// one without an Exif item given the line of a JPEG without dates.
+std::vector<uint8_t> HeifWithDate(const std::string& date)
+{
+    ExifFixture exif;
+    exif.tags = {AsciiTag(TagDateTimeOriginal, date)};
+    HeifFixture heif;
+    heif.exifBlock = ExifBlock(exif);
+    return BuildHeif(heif);
+}
+
+TEST_F(ScanTest, HeifPicturesAreLeftAloneWithTheOptionOff)
+{
+    Put(L"IMG_4711.HEIC", HeifWithDate("2023:04:01 07:29:26"));
+    Put(L"camera.hif", HeifWithDate("2023:04:01 07:29:27"));
+    EXPECT_EQ(Scan(), Texts{});
+    EXPECT_EQ(processed, 0);
+    EXPECT_TRUE(PathExists(folder / L"IMG_4711.HEIC"));
+}
+
+TEST_F(ScanTest, HeifPicturesAreNamedAfterTheirExifDateWithTheOptionOn)
+{
+    Settings.HeifPictures = 1;
+    Put(L"IMG_4711.HEIC", HeifWithDate("2023:04:01 07:29:26"));
+    Put(L"phone.heif", HeifWithDate("2022:12:24 18:00:01"));
+    Put(L"camera.Hif", HeifWithDate("2020:10:11 12:13:14"));
+    Put(L"jpeg-inside.heic", JpegWithDate(TagDateTimeOriginal, "2019:01:01 00:00:00"));
+    HeifFixture undated;
+    undated.withExifItem = false;
+    Put(L"undated.heic", BuildHeif(undated));
+    Put(L"not-heif.heics", {'h', 'e', 'l', 'l', 'o'});
+    Texts events = Scan();
+    std::sort(events.begin(), events.end());
+    const std::wstring tail = L" failed, File not renamed";
+    EXPECT_EQ(events,
+              (Texts{L"No Exif information available for " + (folder / L"jpeg-inside.heic") + tail,
+                     L"No Exif information available for " + (folder / L"not-heif.heics") + tail,
+                     L"No Exif information available for " + (folder / L"undated.heic") + tail,
+                     L"Renamed " + (folder / L"IMG_4711.HEIC") + L" to 20230401_072926.HEIC",
+                     L"Renamed " + (folder / L"camera.Hif") + L" to 20201011_121314.Hif",
+                     L"Renamed " + (folder / L"phone.heif") + L" to 20221224_180001.heif"}));
+    EXPECT_EQ(processed, 6);
+    EXPECT_EQ(renamed, 3);
 }
 
 // A file being written is neither read nor named after a time that is about

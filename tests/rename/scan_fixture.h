@@ -19,7 +19,11 @@
 class ScanTest : public testing::Test {
 protected:
     void SetUp() override { ClearEventHistory(); }
-    void TearDown() override { Settings.FileModifiedDate = 0; }
+    void TearDown() override
+    {
+        Settings.FileModifiedDate = 0;
+        Settings.HeifPictures = 0;
+    }
 
     // Scans the folder once; returns the texts of the events it logged (the
     // stamps left out), and sets processed and renamed to the counters' moves.
