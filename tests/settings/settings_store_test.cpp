@@ -157,6 +157,45 @@ TEST_F(SettingsStore, NumberStoredAsTwoIsSavedBackAsOne)
     }
 }
 
+// ---------------------------------------------------------------- HEIF pictures
+
+// Absent until it is first turned on; then kept, on or off, like the others.
+TEST_F(SettingsStore, HeifPicturesIsWrittenOnlyOnceItWasOn)
+{
+    LoadSettings();
+    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
+    SaveSettings();
+    EXPECT_FALSE(Value(ProgramKey, L"HeifPictures").present);
+
+    Settings.HeifPictures = 1;
+    SaveSettings();
+    RawValue on = Value(ProgramKey, L"HeifPictures");
+    EXPECT_EQ(on.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(on.bytes, DwordBytes(1));
+
+    LoadSettings();
+    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
+    Settings.HeifPictures = 0;
+    SaveSettings();
+    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(0));
+    // The reload's line for the (empty) folder list, and nothing of the option.
+    EXPECT_EQ(LoggedTexts(), std::vector<std::wstring>{QueryingFolders});
+}
+
+TEST_F(SettingsStore, HeifPicturesReadsNonZeroAsOneAndAnotherTypeAsOff)
+{
+    SetDword(ProgramKey, L"HeifPictures", 2);
+    LoadSettings();
+    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
+
+    SetText(ProgramKey, L"HeifPictures", REG_SZ, L"1");
+    LoadSettings();
+    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
+    EXPECT_EQ(LoggedTexts(),
+              std::vector<std::wstring>{L"Query HeifPictures failed, Error 1630. Using Default."});
+    Settings.HeifPictures = 0;
+}
+
 // ---------------------------------------------------------------- folder list
 
 struct StoredFoldersCase {
