@@ -112,6 +112,12 @@ void WriteOption(const wchar_t* name, DWORD value)
     RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, name, REG_DWORD, &value, sizeof(value));
 }
 
+void WriteTextOption(const wchar_t* name, const std::wstring& text)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, name, REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 void WriteFolders(const std::wstring& multiString)
 {
     RegSetKeyValueW(HKEY_CURRENT_USER, ProgramKey, L"Folders", REG_MULTI_SZ, multiString.c_str(),

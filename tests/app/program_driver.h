@@ -46,4 +46,5 @@ void EndProgram(RunningProgram& program);
 // exactly the settings a test writes.
 void ResetProgramKey();
 void WriteOption(const wchar_t* name, DWORD value);
+void WriteTextOption(const wchar_t* name, const std::wstring& text);
 void WriteFolders(const std::wstring& multiString);

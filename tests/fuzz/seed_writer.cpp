@@ -1,7 +1,10 @@
 // Writes the fuzzer's seed corpus into a folder: JPEG files from the test
 // fixtures in many layouts, bare Exif blocks and date texts; with --heif, HEIF
-// files in the layouts writers use and in refused ones (named "refused-...").
-//   fuzz_seed_writer <folder> [--settled | --heif]
+// files in the layouts writers use and in refused ones (named "refused-...");
+// with --raw small raw files for the raw header fuzzer; with --settled kept
+// settled-pictures files.
+//   fuzz_seed_writer <folder> [--settled | --heif | --raw]
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -240,6 +243,55 @@ std::vector<Seed> HeifSeeds()
 
 }  // namespace
 
+// Small raw files for the raw header fuzzer: TIFF-based ones in both byte
+// orders and under the makers' signatures, with the date in the Exif IFD, in
+// IFD0 only, damaged or cut short; the openings of raws that are not TIFF;
+// and one longer than the header limit with its date past it.
+static std::vector<Seed> RawSeeds()
+{
+    std::vector<Seed> seeds;
+    auto raw = [](const ExifFixture& exif, const char* signature, size_t image) {
+        Bytes bytes = ExifBlock(exif);
+        if (signature)
+            std::copy(signature, signature + 4, bytes.begin());
+        bytes.resize(bytes.size() + image, 0x5A);
+        return bytes;
+    };
+    for (bool bigEndian : {false, true}) {
+        std::string order = bigEndian ? "mm-" : "ii-";
+        ExifFixture camera = CameraExif(bigEndian);
+        seeds.push_back({order + "camera.nef", raw(camera, nullptr, 200)});
+        ExifFixture ifd0;
+        ifd0.bigEndian = bigEndian;
+        ifd0.tags = {AsciiTag(TagDateTime, "2021:01:01 10:00:00")};
+        seeds.push_back({order + "ifd0-date.cr2", raw(ifd0, nullptr, 100)});
+        ExifFixture damaged = CameraExif(bigEndian);
+        damaged.damage = TiffDamage::ExifCountOverruns;
+        seeds.push_back({order + "damaged.arw", raw(damaged, nullptr, 0)});
+        Bytes cut = raw(camera, nullptr, 0);
+        cut.resize(cut.size() / 2);
+        seeds.push_back({order + "cut.dng", cut});
+    }
+    seeds.push_back({"olympus-ro.orf", raw(CameraExif(false), "IIRO", 100)});
+    seeds.push_back({"olympus-rs.orf", raw(CameraExif(false), "IIRS", 100)});
+    seeds.push_back({"olympus-mm.orf", raw(CameraExif(true), "MMOR", 100)});
+    seeds.push_back({"panasonic.rw2", raw(CameraExif(false), "IIU\0", 100)});
+    seeds.push_back({"canon.cr3", Concat({{0, 0, 0, 0x18}, Text("ftypcrx "), Bytes(64, 0)})});
+    seeds.push_back({"fujifilm.raf", Concat({Text("FUJIFILMCCD-RAW 0201"), Bytes(64, 0)})});
+    // The date's value placed past the first 64 KiB: not read.
+    ExifFixture far;
+    FixtureTag date = AsciiTag(TagDateTimeOriginal, "2021:01:01 10:00:00");
+    date.valueOffset = 70000;
+    far.tags = {date};
+    Bytes beyond = raw(far, nullptr, 0);
+    beyond.resize(70000, 0);
+    Bytes text = Text("2021:01:01 10:00:00");
+    beyond.insert(beyond.end(), text.begin(), text.end());
+    beyond.resize(beyond.size() + 1, 0);
+    seeds.push_back({"date-past-limit.nef", beyond});
+    return seeds;
+}
+
 // Kept settled-pictures files for the folder the settled_file fuzzer expects.
 static int WriteSettledSeeds(const std::string& folder)
 {
@@ -267,13 +319,16 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::string(argv[2]) == "--settled")
         return WriteSettledSeeds(argv[1]);
-    bool heif = argc == 3 && std::string(argv[2]) == "--heif";
-    if (argc != 2 && !heif) {
-        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif]\n");
+    std::string mode = argc == 3 ? argv[2] : "";
+    if (argc != 2 && mode != "--heif" && mode != "--raw") {
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw]
+");
         return 2;
     }
     int written = 0;
-    for (const Seed& seed : heif ? HeifSeeds() : Seeds()) {
+    for (const Seed& seed : mode == "--heif"  ? HeifSeeds()
+                            : mode == "--raw" ? RawSeeds()
+                                              : Seeds()) {
         if (!WriteSeed(argv[1], seed.name, seed.bytes)) {
             std::fprintf(stderr, "cannot write %s/%s\n", argv[1], seed.name.c_str());
             return 1;

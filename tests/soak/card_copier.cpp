@@ -4,14 +4,17 @@
 //   card_copier CARD DESTINATION BYTES_PER_SECOND [--share-read all|none|alternate]
 //               [--raw-first]
 //
-// The card's files are taken as pairs by base name (a picture and its ".NEF";
-// either may be missing) in name order. Each file is created under its name in
-// DESTINATION, written in 1 MiB pieces at the given rate while held open
-// without delete sharing (so it cannot be renamed meanwhile), given the
-// source's last-write time as a copy keeps it, and closed before the next one
-// starts. The picture of a pair goes first unless --raw-first is given. Read
-// sharing: every file (all, the default), none, or the files of every second
-// pair (alternate: the first pair's files are shared). Exit code 0 when every
+// The card's files are taken in groups by base name, the name up to its first
+// dot (DSC_0001.JPG, DSC_0001.NEF, DSC_0001.NEF.xmp), in name order; in a
+// group the pictures (.JPG, .JPEG) go first, then the raw files (any other
+// extension), then the sidecars (.xmp), each kind in name order. Each file is
+// created under its name in DESTINATION, written in 1 MiB pieces at the given
+// rate while held open without delete sharing (so it cannot be renamed
+// meanwhile), given the source's last-write time as a copy keeps it, and
+// closed before the next one starts. With --raw-first a group's raw files go
+// before its pictures. Read sharing: every file (all, the default), none, or
+// the files of every second group (alternate: the first group's files are
+// shared). Exit code 0 when every
 // file was copied, 1 when one failed (named on stderr), 2 on a bad command line.
 #include <windows.h>
 
@@ -19,7 +22,6 @@
 #include <cwctype>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/support/scratch_folder.h"
@@ -28,34 +30,39 @@ namespace {
 
 const DWORD PieceBytes = 1024 * 1024;
 
-struct CardPair {
-    std::wstring picture;  // file names on the card; empty when absent
-    std::wstring raw;
+struct CardGroup {
+    std::vector<std::wstring> pictures, raws, sidecars;  // file names on the card
 };
 
-bool IsRaw(const std::wstring& name)
+bool HasExtension(const std::wstring& name, const wchar_t* extension)
 {
     size_t dot = name.find_last_of(L'.');
-    return dot != std::wstring::npos && _wcsicmp(name.c_str() + dot, L".NEF") == 0;
+    return dot != std::wstring::npos && _wcsicmp(name.c_str() + dot, extension) == 0;
 }
 
 // The card's files grouped by base name, in name order.
-std::vector<CardPair> PairsOnCard(const std::wstring& card)
+std::vector<CardGroup> GroupsOnCard(const std::wstring& card)
 {
-    std::map<std::wstring, CardPair> byBase;
+    std::map<std::wstring, CardGroup> byBase;
     for (const std::wstring& name : ListFolder(card)) {
         DWORD attributes = GetFileAttributesW((card + L"\\" + name).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
-        std::wstring base = name.substr(0, name.find_last_of(L'.'));
+        std::wstring base = name.substr(0, name.find(L'.'));
         for (wchar_t& c : base)
             c = static_cast<wchar_t>(towupper(c));
-        (IsRaw(name) ? byBase[base].raw : byBase[base].picture) = name;
+        CardGroup& group = byBase[base];
+        if (HasExtension(name, L".xmp"))
+            group.sidecars.push_back(name);
+        else if (HasExtension(name, L".JPG") || HasExtension(name, L".JPEG"))
+            group.pictures.push_back(name);
+        else
+            group.raws.push_back(name);
     }
-    std::vector<CardPair> pairs;
+    std::vector<CardGroup> groups;
     for (const auto& entry : byBase)
-        pairs.push_back(entry.second);
-    return pairs;
+        groups.push_back(entry.second);
+    return groups;
 }
 
 // Keeps the copy at its rate: the bytes copied so far may not be ahead of the
@@ -170,16 +177,16 @@ int wmain(int argc, wchar_t** argv)
     Pace pace(options.bytesPerSecond);
     int failures = 0;
     size_t index = 0;
-    for (const CardPair& pair : PairsOnCard(options.card)) {
+    for (const CardGroup& group : GroupsOnCard(options.card)) {
         bool shareRead = options.sharing == ReadSharing::All ||
                          (options.sharing == ReadSharing::Alternate && index % 2 == 0);
         ++index;
-        std::vector<std::wstring> order = {pair.picture, pair.raw};
-        if (options.rawFirst)
-            std::swap(order[0], order[1]);
+        std::vector<std::wstring> order;
+        for (const std::vector<std::wstring>* kind :
+             {options.rawFirst ? &group.raws : &group.pictures,
+              options.rawFirst ? &group.pictures : &group.raws, &group.sidecars})
+            order.insert(order.end(), kind->begin(), kind->end());
         for (const std::wstring& name : order) {
-            if (name.empty())
-                continue;
             std::wstring destination = options.destination + L"\\" + name;
             if (!CopyFileAtPace(options.card + L"\\" + name, destination, shareRead, &pace)) {
                 fwprintf(stderr, L"card_copier: copying %ls failed, error %lu\n",
