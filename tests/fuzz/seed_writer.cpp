@@ -321,8 +321,7 @@ int main(int argc, char** argv)
         return WriteSettledSeeds(argv[1]);
     std::string mode = argc == 3 ? argv[2] : "";
     if (argc != 2 && mode != "--heif" && mode != "--raw") {
-        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw]
-");
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw]\n");
         return 2;
     }
     int written = 0;
