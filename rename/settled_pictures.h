@@ -73,8 +73,8 @@ bool ListedUnchanged(const SettledPicture& settled, const ListedFile& listed);
 // the size and last-write time kept, so that an entry keyed on it can be kept
 // between runs. Not on FAT12/16/32, whose driver never fills the change time
 // (the listing gives 0), nor on exFAT, whose directory entry holds only the
-// creation, last-modified and last-access times (the exFAT file system
-// specification, "File Directory Entry"): whatever its listing gives as a
+// creation, last-modified and last-access times (Microsoft's published exFAT
+// on-disk format, its "File Directory Entry"): whatever its listing gives as a
 // change time is made from those or kept in memory only while the volume is
 // mounted, and setting the last-write time back sets it back. A listing that
 // gives none (0) tells nothing either. A running monitor still passes over
