@@ -234,14 +234,6 @@ std::vector<std::string> LineProblems(const std::vector<CardPair>& pairs,
     return problems;
 }
 
-std::string Listed(const std::vector<std::string>& problems)
-{
-    std::string text;
-    for (const std::string& problem : problems)
-        text += "\n  " + problem;
-    return text;
-}
-
 class CardCopy : public testing::TestWithParam<CardCopyCase> {
 protected:
     void SetUp() override
@@ -250,11 +242,7 @@ protected:
             GTEST_SKIP() << "writes the program's log file into this user's own local "
                             "application data folder: runs only in a throwaway Wine prefix";
         RemoveTree(ProgramLogFolder());
-        ResetProgramKey();
-        WriteOption(L"Autostart", 0);
-        WriteOption(L"LogFile", 1);
-        WriteOption(L"FileModifiedDate", 0);
-        WriteFolders(watched.Path() + L'\0');
+        StoreCardCopySettings(watched.Path());
     }
     void TearDown() override
     {
@@ -287,14 +275,16 @@ TEST_P(CardCopy, EveryPairEndsUnderItsStampWithoutALineForBusyFiles)
 
     std::map<std::wstring, uint64_t> contents = FolderContents(watched.Path());
     std::vector<std::string> pairProblems = PairProblems(pairs, contents);
-    EXPECT_TRUE(pairProblems.empty()) << pairProblems.size() << " of " << pairs.size()
-                                      << " pairs are not where they belong" << Listed(pairProblems);
+    EXPECT_TRUE(pairProblems.empty())
+        << pairProblems.size() << " of " << pairs.size() << " pairs are not where they belong"
+        << ListedProblems(pairProblems);
 
     ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
     EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";
     std::vector<std::string> lineProblems =
         LineProblems(pairs, watched.Path(), LogTexts(ProgramLogPath()));
-    EXPECT_TRUE(lineProblems.empty()) << "the log is not the copy's" << Listed(lineProblems);
+    EXPECT_TRUE(lineProblems.empty())
+        << "the log is not the copy's" << ListedProblems(lineProblems);
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, CardCopy, testing::ValuesIn(Cases),

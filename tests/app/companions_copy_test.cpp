@@ -277,14 +277,6 @@ std::vector<std::string> LineProblems(const std::wstring& folder, const Companio
     return problems;
 }
 
-std::string Listed(const std::vector<std::string>& problems)
-{
-    std::string text;
-    for (const std::string& problem : problems)
-        text += "\n  " + problem;
-    return text;
-}
-
 class CompanionsCopy : public testing::TestWithParam<CompanionsCopyCase> {
 protected:
     void SetUp() override
@@ -293,11 +285,7 @@ protected:
             GTEST_SKIP() << "writes the program's log file into this user's own local "
                             "application data folder: runs only in a throwaway Wine prefix";
         RemoveTree(ProgramLogFolder());
-        ResetProgramKey();
-        WriteOption(L"Autostart", 0);
-        WriteOption(L"LogFile", 1);
-        WriteOption(L"FileModifiedDate", 0);
-        WriteFolders(watched.Path() + L'\0');
+        StoreCardCopySettings(watched.Path());
         if (GetParam().companions)
             WriteTextOption(L"Companions", GetParam().companions);
     }
@@ -334,14 +322,15 @@ TEST_P(CompanionsCopy, EveryPictureKeepsItsOwnRawFileAndSidecars)
 
     std::vector<std::string> placeProblems =
         PlaceProblems(hashes, FolderContents(watched.Path()), copy);
-    EXPECT_TRUE(placeProblems.empty())
-        << placeProblems.size() << " files are not where they belong" << Listed(placeProblems);
+    EXPECT_TRUE(placeProblems.empty()) << placeProblems.size() << " files are not where they belong"
+                                       << ListedProblems(placeProblems);
 
     ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
     EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";
     std::vector<std::string> lineProblems =
         LineProblems(watched.Path(), copy, LogTexts(ProgramLogPath()));
-    EXPECT_TRUE(lineProblems.empty()) << "the log is not the copy's" << Listed(lineProblems);
+    EXPECT_TRUE(lineProblems.empty())
+        << "the log is not the copy's" << ListedProblems(lineProblems);
     for (const CapturedBox& box : TakeCapturedBoxes())
         ADD_FAILURE() << "a message box: " << Narrow(box.caption) << ": " << Narrow(box.text);
 }

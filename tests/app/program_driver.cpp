@@ -135,3 +135,20 @@ std::vector<std::string> LogTexts(const std::wstring& logPath)
     }
     return texts;
 }
+
+void StoreCardCopySettings(const std::wstring& watchedFolder)
+{
+    ResetProgramKey();
+    WriteOption(L"Autostart", 0);
+    WriteOption(L"LogFile", 1);
+    WriteOption(L"FileModifiedDate", 0);
+    WriteFolders(watchedFolder + L'\0');
+}
+
+std::string ListedProblems(const std::vector<std::string>& problems)
+{
+    std::string text;
+    for (const std::string& problem : problems)
+        text += "\n  " + problem;
+    return text;
+}

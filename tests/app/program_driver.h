@@ -48,3 +48,10 @@ void ResetProgramKey();
 void WriteOption(const wchar_t* name, DWORD value);
 void WriteTextOption(const wchar_t* name, const std::wstring& text);
 void WriteFolders(const std::wstring& multiString);
+
+// The settings of a card-copy run: the program's key emptied, one watched
+// folder, the log file on, autostart and the file-time fallback off.
+void StoreCardCopySettings(const std::wstring& watchedFolder);
+
+// The problems a run found, one an indented line, for a failure message.
+std::string ListedProblems(const std::vector<std::string>& problems);
