@@ -150,11 +150,23 @@ static bool IsAnotherShot(const ScanState& scan, const ListedFile& raw,
     return true;
 }
 
-// Whether nothing more is to follow the picture: its raw file, and its
-// sidecar when sidecars are listed.
-static bool AllFollowed(const ScanState& scan, const RememberedRename& rename)
+// Whether the rename can be forgotten: its own raw file followed (or failed
+// to). With sidecars listed it is kept until the memory's bound, since a
+// sidecar in the other naming form (DSC_0001.NEF.xmp beside DSC_0001.xmp)
+// may land after everything else followed.
+static bool NothingMoreFollows(const ScanState& scan, const RememberedRename& rename)
 {
-    return rename.rawFollowed && (rename.sidecarFollowed || !scan.listing.companions->sidecars);
+    return rename.rawFollowed && !scan.listing.companions->sidecars;
+}
+
+// The raw extension a sidecar's whole name bears (ARW of DSC_0001.ARW.xmp),
+// empty for one named after the base name alone.
+static std::wstring SidecarRawExtension(const std::wstring& name, size_t baseLength)
+{
+    size_t last = name.rfind(L'.');
+    if (last == std::wstring::npos || last <= baseLength + 1)
+        return {};
+    return name.substr(baseLength + 1, last - baseLength - 1);
 }
 
 // The picture's raw files and sidecars follow it, or wait and follow later.
@@ -179,7 +191,7 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
             continue;
         if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath)) {
             otherShots.push_back(companion.file);
-            rename.rawFollowed = true;
+            AddOtherShot(rename, companion.reportedOldName.substr(oldBase.size() + 1));
             continue;
         }
         switch (MoveListedCompanion(scan, *companion.file, scan.folder + companion.reportedOldName,
@@ -197,7 +209,7 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
             break;
         }
     }
-    if (waiting || !AllFollowed(scan, rename))
+    if (waiting || !NothingMoreFollows(scan, rename))
         RememberRename(scan.memory.renames, oldBase, rename);
 }
 
@@ -345,7 +357,8 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
             continue;
         RememberedRename& rename = *late.rename;
         bool sidecar = late.rawExtension == nullptr;
-        if (!sidecar && rename.rawFollowed)
+        if (sidecar ? IsOtherShot(rename, SidecarRawExtension(file.name, late.oldBase.size()))
+                    : rename.rawFollowed || IsOtherShot(rename, *late.rawExtension))
             continue;
         if (!basesMade) {
             for (const ListedFile& picture : scan.listing.pictures)
@@ -359,20 +372,19 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
             return;
         std::wstring newBasePath = scan.folder + rename.newBase;
         if (!sidecar && IsAnotherShot(scan, file, rename, newBasePath)) {
-            rename.rawFollowed = true;
-        } else {
-            std::wstring reportedOld = sidecar ? file.name
-                                               : late.oldBase + L"." + *late.rawExtension;
-            std::wstring newSuffix = sidecar ? file.name.substr(late.oldBase.size())
-                                             : L"." + *late.rawExtension;
-            CompanionMove move =
-                MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
-            if (move == CompanionMove::Busy || move == CompanionMove::Refused)
-                continue;
-            (sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
+            AddOtherShot(rename, *late.rawExtension);
+            continue;
         }
+        std::wstring reportedOld = sidecar ? file.name : late.oldBase + L"." + *late.rawExtension;
+        std::wstring newSuffix = sidecar ? file.name.substr(late.oldBase.size())
+                                         : L"." + *late.rawExtension;
+        CompanionMove move =
+            MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
+        if (move == CompanionMove::Busy || move == CompanionMove::Refused)
+            continue;
+        (sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
         scan.memory.renames.keptChanged = true;
-        if (AllFollowed(scan, rename))
+        if (NothingMoreFollows(scan, rename))
             ForgetRename(scan.memory.renames, late.oldBase);
     }
 }

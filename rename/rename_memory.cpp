@@ -43,3 +43,21 @@ void ForgetRename(RenameMemory& renames, const std::wstring& oldBase)
     if (renames.byOldBase.erase(FoldedName(oldBase)) != 0)
         renames.keptChanged = true;
 }
+
+bool IsOtherShot(const RememberedRename& rename, const std::wstring& extension)
+{
+    if (rename.otherShots.empty())
+        return false;
+    std::wstring entry = FoldedName(extension) + L"|";
+    for (size_t at = 0; at < rename.otherShots.size(); at = rename.otherShots.find(L'|', at) + 1) {
+        if (rename.otherShots.compare(at, entry.size(), entry) == 0)
+            return true;
+    }
+    return false;
+}
+
+void AddOtherShot(RememberedRename& rename, const std::wstring& extension)
+{
+    if (!IsOtherShot(rename, extension))
+        rename.otherShots += FoldedName(extension) + L"|";
+}

@@ -16,13 +16,24 @@ struct RememberedRename {
     uint64_t order;             // when it was made, for forgetting the oldest first
     CaptureTime time{};         // the picture's, for telling another camera's raw file
     bool fromFileTime = false;  // the time is the picture's file time: not compared
-    bool rawFollowed = false;   // its raw file followed, failed to, or stays as another's
+    bool rawFollowed = false;   // its own raw file followed or failed to
     bool sidecarFollowed = false;
+    // The extensions (folded, each followed by '|') of raw files of its base
+    // name left where they are as another camera's: told once, and their
+    // sidecars stay with them. Another camera's raw file does not stand for
+    // the picture's own, which may land after it. Not kept across restarts: a
+    // new monitor reads such a raw file's header again.
+    std::wstring otherShots;
 };
 
-// Bound: about 150 bytes per rename (two names and the map's node). A rename
-// is forgotten once its raw file (and, with sidecars listed, its sidecar)
-// followed or failed to; JPEG-only cameras leave theirs. Past
+// Whether a raw file with this extension was left as another camera's.
+bool IsOtherShot(const RememberedRename& rename, const std::wstring& extension);
+void AddOtherShot(RememberedRename& rename, const std::wstring& extension);
+
+// Bound: about 180 bytes per rename (three strings and the map's node). A
+// rename is forgotten once its raw file followed or failed to; JPEG-only
+// cameras leave theirs, and with sidecars listed every rename stays (a
+// sidecar of the other naming form may land after the first one). Past
 // MaxRememberedRenames the older half is forgotten: a raw file landing that
 // late after its picture stays under its camera name, as any raw file whose
 // base name the monitor never renamed.

@@ -4,6 +4,10 @@
 #include "tests/rename/scan_fixture.h"
 
 #include <algorithm>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "rename/folder_memory.h"
 #include "rename/settled_store.h"
@@ -239,6 +243,75 @@ TEST_F(LateCompanions, AnotherMomentsRawFileLandingLateStays)
     EXPECT_EQ(MonitorScan(second), Texts{}) << "told once";
     EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.JPG", L"DSC_0001.NEF"}));
 }
+
+// Files landing one scan after another under one monitor: what each scan
+// leaves in the folder. The picture was taken at 2023:04:01 07:29:26.
+struct Landing {
+    std::vector<std::pair<std::wstring, Bytes>> files;
+    Listed after;
+};
+
+struct LandingCase {
+    const char* name;
+    std::vector<Landing> landings;
+};
+
+void PrintTo(const LandingCase& landing, std::ostream* out) { *out << landing.name; }
+
+class LandingOrder : public LateCompanions, public testing::WithParamInterface<LandingCase> {};
+
+TEST_P(LandingOrder, EachFileEndsWhereItBelongs)
+{
+    List(EveryKind);
+    FolderMemory memory;
+    PutDated(L"DSC_0001.JPG");
+    size_t step = 0;
+    for (const Landing& landing : GetParam().landings) {
+        for (const auto& [name, bytes] : landing.files)
+            Put(name, bytes);
+        MonitorScan(memory);
+        EXPECT_EQ(Sorted(), landing.after) << "after landing " << ++step;
+    }
+}
+
+const Bytes OwnRaw = RawWithDate("2023:04:01 07:29:26");
+const Bytes OtherCamerasRaw = RawWithDate("2023:04:01 15:30:00");
+
+INSTANTIATE_TEST_SUITE_P(
+    Companions, LandingOrder,
+    testing::Values(
+        // Another camera's raw file of the same base name does not stand for
+        // the picture's own: the Nikon's raw file landing after the Sony's
+        // still follows, the Sony's sidecar stays with its raw file.
+        LandingCase{"AnotherCamerasRawFileThenTheOwn",
+                    {{{}, {L"20230401_072926.JPG"}},
+                     {{{L"DSC_0001.ARW", OtherCamerasRaw}, {L"DSC_0001.ARW.xmp", {1}}},
+                      {L"20230401_072926.JPG", L"DSC_0001.ARW", L"DSC_0001.ARW.xmp"}},
+                     {{{L"DSC_0001.NEF", OwnRaw}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"DSC_0001.ARW",
+                       L"DSC_0001.ARW.xmp"}}}},
+        LandingCase{"AnotherCamerasRawFileBesideThePicture",
+                    {{{{L"DSC_0001.ARW", OtherCamerasRaw}},
+                      {L"20230401_072926.JPG", L"DSC_0001.ARW"}},
+                     {{{L"DSC_0001.NEF", OwnRaw}, {L"DSC_0001.NEF.xmp", {2}}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.NEF.xmp",
+                       L"DSC_0001.ARW"}}}},
+        // Both sidecar forms, the second landing after everything else
+        // followed.
+        LandingCase{"TheSecondSidecarFormLandingLast",
+                    {{{{L"DSC_0001.NEF", OwnRaw}, {L"DSC_0001.xmp", {3}}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.xmp"}},
+                     {{{L"DSC_0001.NEF.xmp", {4}}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.NEF.xmp",
+                       L"20230401_072926.xmp"}}}},
+        LandingCase{"TheSecondSidecarFormAfterTheRawFileLandedLate",
+                    {{{}, {L"20230401_072926.JPG"}},
+                     {{{L"DSC_0001.NEF", OwnRaw}, {L"DSC_0001.NEF.xmp", {5}}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.NEF.xmp"}},
+                     {{{L"DSC_0001.xmp", {6}}},
+                      {L"20230401_072926.JPG", L"20230401_072926.NEF", L"20230401_072926.NEF.xmp",
+                       L"20230401_072926.xmp"}}}}),
+    [](const testing::TestParamInfo<LandingCase>& info) { return std::string(info.param.name); });
 
 // Today's one kind too: a ".NEF" landing after a restart follows.
 TEST_F(LateCompanions, WithoutTheValueANefLandingAfterARestartFollows)
