@@ -32,3 +32,5 @@
 #define IDC_PICTURES_RENAMED 1011
 // The extensions that travel with a picture, on the Settings page.
 #define IDC_COMPANIONS 1020
+// HEIC and HEIF pictures renamed too, on the Settings page.
+#define IDC_HEIF_PICTURES 1021

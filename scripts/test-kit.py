@@ -152,9 +152,13 @@ def pack(tests, kit, build, samples):
             path = os.path.join(top, file)
             if file.lower().endswith('.exe') and len(windows_path(path)) <= LONGEST_PROGRAM_PATH:
                 wanted.add(path)
-    for top, _, files in os.walk(samples):
-        for file in files:
-            wanted.add(os.path.join(top, file))
+    # The camera samples, and the HEIF files made with the image tools, which
+    # the tests read from the source tree.
+    heif_fixtures = os.path.normpath(os.path.join(HERE, '..', 'tests', 'capture', 'heif'))
+    for data in (samples, heif_fixtures):
+        for top, _, files in os.walk(data):
+            for file in files:
+                wanted.add(os.path.join(top, file))
     for path in sorted(wanted):
         target = os.path.join(tree, path.lstrip('/'))
         os.makedirs(os.path.dirname(target), exist_ok=True)

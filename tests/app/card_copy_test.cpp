@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/card_copy_run.h"
 #include "tests/app/program_driver.h"
 #include "tests/reliability/folder_contents.h"
 #include "tests/soak/soak_samples.h"
@@ -21,23 +22,6 @@
 #include "tests/ui/window_driver.h"
 
 namespace {
-
-const uint32_t MiB = 1024 * 1024;
-const DWORD StartLimitMs = 30000;
-// After the copier's last file: the program's wait after a change and its
-// retries of files that were busy, with room for a loaded machine.
-const DWORD SettleLimitMs = 60000;
-
-std::wstring Unslashed(const char* path)
-{
-    std::wstring wide(path, path + strlen(path));
-    for (wchar_t& c : wide)
-        if (c == L'/')
-            c = L'\\';
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // One pair of the card, and the names both files must end under.
 struct CardPair {
@@ -108,26 +92,12 @@ std::vector<CardPair> MakeCard(const std::wstring& card, int pairs)
 // The copier runs to its end; its exit code, or STILL_ACTIVE when it did not end.
 DWORD CopyCard(const std::wstring& card, const std::wstring& folder, const CardCopyCase& copy)
 {
-    std::wstring commandLine = L"\"" + Unslashed(CARD_COPIER_EXE) + L"\" \"" + card + L"\" \"" +
-                               folder + L"\" " + std::to_wstring(copy.bytesPerSecond) +
-                               L" --share-read alternate" + (copy.rawFirst ? L" --raw-first" : L"");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return GetLastError();
-    CloseHandle(info.hThread);
+    std::wstring commandLine = CopierCommand(card, folder, copy.bytesPerSecond,
+                                             std::wstring(L" --share-read alternate") +
+                                                 (copy.rawFirst ? L" --raw-first" : L""));
     // Three times the copy's own time, and a minute for a loaded machine.
     uint64_t bytes = static_cast<uint64_t>(copy.pairs) * 24 * MiB;
-    DWORD limit = static_cast<DWORD>(bytes * 3000 / copy.bytesPerSecond) + 60000;
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(info.hProcess, limit) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &code);
-    else
-        TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    return code;
+    return RunToEnd(commandLine, static_cast<DWORD>(bytes * 3000 / copy.bytesPerSecond) + 60000);
 }
 
 std::map<std::wstring, uint64_t> ExpectedContents(const std::vector<CardPair>& pairs)
@@ -234,27 +204,7 @@ std::vector<std::string> LineProblems(const std::vector<CardPair>& pairs,
     return problems;
 }
 
-class CardCopy : public testing::TestWithParam<CardCopyCase> {
-protected:
-    void SetUp() override
-    {
-        if (!RunningUnderWine())
-            GTEST_SKIP() << "writes the program's log file into this user's own local "
-                            "application data folder: runs only in a throwaway Wine prefix";
-        RemoveTree(ProgramLogFolder());
-        StoreCardCopySettings(watched.Path());
-    }
-    void TearDown() override
-    {
-        if (IsSkipped())
-            return;
-        EndProgram(program);
-        ResetProgramKey();
-    }
-
-    ScratchFolder card, watched, runFolder;
-    RunningProgram program;
-};
+class CardCopy : public CardCopyRun<CardCopyCase> {};
 
 TEST_P(CardCopy, EveryPairEndsUnderItsStampWithoutALineForBusyFiles)
 {
@@ -262,16 +212,12 @@ TEST_P(CardCopy, EveryPairEndsUnderItsStampWithoutALineForBusyFiles)
     std::vector<CardPair> pairs = MakeCard(card.Path(), copy.pairs);
     ASSERT_EQ(pairs.size(), static_cast<size_t>(copy.pairs)) << "cannot write the card";
 
-    program = StartProgram(runFolder.Path());
-    ASSERT_NE(program.process, nullptr);
-    CatchBoxesOfProcess(program.processId);
-    HWND window = WaitForMainWindow(program.processId, StartLimitMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = StartWatching();
+    ASSERT_NE(window, nullptr) << "the program did not start";
 
     ASSERT_EQ(CopyCard(card.Path(), watched.Path(), copy), 0u) << "the copier failed";
     std::map<std::wstring, uint64_t> expected = ExpectedContents(pairs);
-    std::vector<std::wstring> expectedNames = Names(expected);
-    PollUntil([&] { return ListFolder(watched.Path()) == expectedNames; }, SettleLimitMs);
+    WaitForNames(Names(expected));
 
     std::map<std::wstring, uint64_t> contents = FolderContents(watched.Path());
     std::vector<std::string> pairProblems = PairProblems(pairs, contents);
@@ -279,8 +225,7 @@ TEST_P(CardCopy, EveryPairEndsUnderItsStampWithoutALineForBusyFiles)
         << pairProblems.size() << " of " << pairs.size() << " pairs are not where they belong"
         << ListedProblems(pairProblems);
 
-    ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
-    EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";
+    ExitThroughTrayMenu(window);
     std::vector<std::string> lineProblems =
         LineProblems(pairs, watched.Path(), LogTexts(ProgramLogPath()));
     EXPECT_TRUE(lineProblems.empty())

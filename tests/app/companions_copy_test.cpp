@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/card_copy_run.h"
 #include "tests/app/program_driver.h"
 #include "tests/reliability/folder_contents.h"
 #include "tests/soak/soak_samples.h"
@@ -25,24 +26,8 @@
 
 namespace {
 
-const uint32_t MiB = 1024 * 1024;
 const uint32_t CopyRate = 8 * MiB;
-const DWORD StartLimitMs = 30000;
-// After the copier's last file: the program's wait after a change and its
-// retries of files that were busy, with room for a loaded machine.
-const DWORD SettleLimitMs = 60000;
 const DWORD CopyLimitMs = 120000;
-
-std::wstring Unslashed(const char* path)
-{
-    std::wstring wide(path, path + strlen(path));
-    for (wchar_t& c : wide)
-        if (c == L'/')
-            c = L'\\';
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 enum class Kind {
     Picture,   // a dated JPEG
@@ -170,23 +155,10 @@ std::map<std::wstring, uint64_t> MakeCard(const std::wstring& card)
 // The copier runs to its end; its exit code, or STILL_ACTIVE when it did not end.
 DWORD CopyCard(const std::wstring& card, const std::wstring& folder, bool rawFirst)
 {
-    std::wstring commandLine = L"\"" + Unslashed(CARD_COPIER_EXE) + L"\" \"" + card + L"\" \"" +
-                               folder + L"\" " + std::to_wstring(CopyRate) +
-                               L" --share-read alternate" + (rawFirst ? L" --raw-first" : L"");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
-        return GetLastError();
-    CloseHandle(info.hThread);
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(info.hProcess, CopyLimitMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &code);
-    else
-        TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    return code;
+    std::wstring commandLine = CopierCommand(card, folder, CopyRate,
+                                             std::wstring(L" --share-read alternate") +
+                                                 (rawFirst ? L" --raw-first" : L""));
+    return RunToEnd(commandLine, CopyLimitMs);
 }
 
 struct CompanionsCopyCase {
@@ -277,28 +249,14 @@ std::vector<std::string> LineProblems(const std::wstring& folder, const Companio
     return problems;
 }
 
-class CompanionsCopy : public testing::TestWithParam<CompanionsCopyCase> {
+class CompanionsCopy : public CardCopyRun<CompanionsCopyCase> {
 protected:
     void SetUp() override
     {
-        if (!RunningUnderWine())
-            GTEST_SKIP() << "writes the program's log file into this user's own local "
-                            "application data folder: runs only in a throwaway Wine prefix";
-        RemoveTree(ProgramLogFolder());
-        StoreCardCopySettings(watched.Path());
-        if (GetParam().companions)
+        CardCopyRun::SetUp();
+        if (!IsSkipped() && GetParam().companions)
             WriteTextOption(L"Companions", GetParam().companions);
     }
-    void TearDown() override
-    {
-        if (IsSkipped())
-            return;
-        EndProgram(program);
-        ResetProgramKey();
-    }
-
-    ScratchFolder card, watched, runFolder;
-    RunningProgram program;
 };
 
 TEST_P(CompanionsCopy, EveryPictureKeepsItsOwnRawFileAndSidecars)
@@ -307,26 +265,21 @@ TEST_P(CompanionsCopy, EveryPictureKeepsItsOwnRawFileAndSidecars)
     std::map<std::wstring, uint64_t> hashes = MakeCard(card.Path());
     ASSERT_EQ(hashes.size(), std::size(Card)) << "cannot write the card";
 
-    program = StartProgram(runFolder.Path());
-    ASSERT_NE(program.process, nullptr);
-    CatchBoxesOfProcess(program.processId);
-    HWND window = WaitForMainWindow(program.processId, StartLimitMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = StartWatching();
+    ASSERT_NE(window, nullptr) << "the program did not start";
 
     ASSERT_EQ(CopyCard(card.Path(), watched.Path(), copy.rawFirst), 0u) << "the copier failed";
     std::vector<std::wstring> expectedNames;
     for (const CardFile& file : Card)
         expectedNames.push_back(FinalName(file, copy));
-    std::sort(expectedNames.begin(), expectedNames.end());
-    PollUntil([&] { return ListFolder(watched.Path()) == expectedNames; }, SettleLimitMs);
+    WaitForNames(expectedNames);
 
     std::vector<std::string> placeProblems =
         PlaceProblems(hashes, FolderContents(watched.Path()), copy);
     EXPECT_TRUE(placeProblems.empty()) << placeProblems.size() << " files are not where they belong"
                                        << ListedProblems(placeProblems);
 
-    ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
-    EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";
+    ExitThroughTrayMenu(window);
     std::vector<std::string> lineProblems =
         LineProblems(watched.Path(), copy, LogTexts(ProgramLogPath()));
     EXPECT_TRUE(lineProblems.empty())

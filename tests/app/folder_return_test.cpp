@@ -31,8 +31,6 @@ constexpr DWORD RenamedWithinMs = 45000;
 // went is noticed at the same interval.
 constexpr DWORD NoticedWithinMs = 30000;
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 std::string MissingLine(const std::wstring& folder)
 {
     return "Directory '" + Narrow(folder) + "', does not exist, Directory is not monitored";

@@ -37,8 +37,6 @@ std::wstring Environment(const wchar_t* name)
 
 std::wstring HostScratch() { return Environment(L"LUMISTAMP_HOST_SCRATCH"); }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 // What the host's kernel saw the program do with one file.
 struct FileUse {
     int opens = 0;

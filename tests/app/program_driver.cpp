@@ -3,6 +3,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -151,4 +152,33 @@ std::string ListedProblems(const std::vector<std::string>& problems)
     for (const std::string& problem : problems)
         text += "\n  " + problem;
     return text;
+}
+
+std::wstring Unslashed(const char* path)
+{
+    std::wstring wide(path, path + strlen(path));
+    for (wchar_t& c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+DWORD RunToEnd(std::wstring commandLine, DWORD limitMs)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return GetLastError();
+    CloseHandle(info.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(info.hProcess, limitMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    else
+        TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    return code;
 }

@@ -53,5 +53,16 @@ void WriteFolders(const std::wstring& multiString);
 // folder, the log file on, autostart and the file-time fallback off.
 void StoreCardCopySettings(const std::wstring& watchedFolder);
 
+// A path CMake wrote (forward slashes) as Windows writes it.
+std::wstring Unslashed(const char* path);
+
+// ASCII text (paths and lines of the tests) as bytes.
+std::string Narrow(const std::wstring& text);
+
+// Runs a helper program (the card copier) to its end; its exit code,
+// STILL_ACTIVE when it did not end within the limit (it is ended then), or
+// the error when it could not start.
+DWORD RunToEnd(std::wstring commandLine, DWORD limitMs);
+
 // The problems a run found, one an indented line, for a failure message.
 std::string ListedProblems(const std::vector<std::string>& problems);

@@ -16,8 +16,6 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 // A folder where no file can be made, as the Windows system folder is for a
 // user (the Run key starts programs there at logon): the system folder, or
 // under Wine, where that one is writable, Linux's /sys, where not even root

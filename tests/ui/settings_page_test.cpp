@@ -274,6 +274,44 @@ TEST_F(SettingsPageTest, CompanionsAreShownStoredByOkAndKeptByCancel)
     UseCompanions(nullptr);
 }
 
+// The HEIF box: unticked and untouched, OK leaves the value absent (as every
+// run before the option); ticked, OK stores and uses it; Cancel keeps what was;
+// unticked again, OK stores the 0.
+TEST_F(SettingsPageTest, HeifBoxIsShownStoredByOkAndKeptByCancel)
+{
+    StartAsProgram(0, 0, 0, {});
+    Open();
+    EXPECT_FALSE(IsChecked(Box(IDC_HEIF_PICTURES)));
+    ClickLater(run->Control(IDOK));
+    EXPECT_EQ(run->WaitForEnd(), IDOK);
+    EXPECT_FALSE(Value(ProgramKey, L"HeifPictures").present);
+
+    run.reset();
+    Open();
+    Click(Box(IDC_HEIF_PICTURES));
+    ClickLater(run->Control(IDOK));
+    EXPECT_EQ(run->WaitForEnd(), IDOK);
+    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
+    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(1));
+
+    run.reset();
+    Open();
+    EXPECT_TRUE(IsChecked(Box(IDC_HEIF_PICTURES)));
+    Click(Box(IDC_HEIF_PICTURES));
+    Click(run->Control(IDCANCEL));
+    EXPECT_EQ(run->WaitForEnd(), IDCANCEL);
+    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
+    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(1));
+
+    run.reset();
+    Open();
+    Click(Box(IDC_HEIF_PICTURES));
+    ClickLater(run->Control(IDOK));
+    EXPECT_EQ(run->WaitForEnd(), IDOK);
+    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
+    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(0));
+}
+
 // ---------------------------------------------------------------- Cancel, Escape, close box, Exit
 
 // Exit from the tray menu ends an open dialog with CancelSettingsDialog, on the
