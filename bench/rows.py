@@ -279,10 +279,10 @@ class Bench(Programs):
         makes for the scan's reads show them (strace, paths of the descriptors)."""
         folder = self.fresh_copy(master, "heic-bytes")
         trace = os.path.join(self.work, "heic-bytes.trace")
-        # The prefix's server runs already, outside the trace: a persistent server
-        # started under it would keep strace waiting for it.
-        subprocess.run(["wineserver", "-p"], check=True,
-                       env=dict(os.environ, WINEPREFIX=self.prefix))
+        # The prefix's server runs outside the trace: a persistent server started
+        # under it would keep strace waiting for it. (It says 2 when one runs.)
+        subprocess.run(["wineserver", "-p"], env=dict(os.environ, WINEPREFIX=self.prefix),
+                       capture_output=True)
         command = ["strace", "-f", "-qq", "-y", "-e", "trace=read,pread64,readv,preadv,preadv2",
                    "-e", "signal=none", "-o", trace, os.path.join(self.build, "wine-run"),
                    os.path.join(self.tools, "lumistamp-scan.exe"), "--heif",
