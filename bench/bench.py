@@ -13,7 +13,7 @@ import json
 import os
 
 from plumbing import ROOT, log
-from report import render, render_big_folders, render_idle
+from report import render, render_big_folders, render_idle, render_opt_in
 from rows import Bench, measure
 
 
@@ -24,8 +24,10 @@ def main():
     parser.add_argument("--report-only", action="store_true")
     # Only the big-folder rows, for working on them: their figures go to the
     # terminal and BUILD/results-big-folders.json; the document stays as it is.
-    # --rows idle: the same for the rows of monitors at rest.
-    parser.add_argument("--rows", choices=["all", "big-folders", "idle"], default="all")
+    # --rows idle: the same for the rows of monitors at rest; --rows opt-in for
+    # those of the opt-in settings (companions of several kinds, HEIF pictures).
+    parser.add_argument("--rows", choices=["all", "big-folders", "idle", "opt-in"],
+                        default="all")
     args = parser.parse_args()
     saved = os.path.join(args.build, "results.json" if args.rows == "all"
                          else "results-%s.json" % args.rows)
@@ -41,6 +43,9 @@ def main():
         return
     if args.rows == "idle":
         log(render_idle(results))
+        return
+    if args.rows == "opt-in":
+        log(render_opt_in(results))
         return
     document = os.path.join(ROOT, "docs", "PERFORMANCE.md")
     with open(document, "w") as file:

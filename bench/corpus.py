@@ -14,6 +14,14 @@ big N DIR:  a big folder: DIR/camera holds N pictures DSC_0001.JPG .. of about
 undated DIR: DIR/folder holds 1,000 pictures without EXIF (the samples' JPEGs
             with their APP1 segments taken out), DIR/landing 100 dated
             pictures of about 150 KB to land among them.
+companions DIR: the same 500 pictures of about 4 MB twice (hard links):
+            DIR/four with one companion each, of four kinds in turn (a Nikon
+            .NEF, a Canon .CR2 or a Sony .ARW, a Canon .CR3, an .xmp sidecar),
+            DIR/nef with a .NEF each; the TIFF-based raws bear their picture's
+            capture time in their header.
+heic DIR:   500 phone pictures IMG_0001.HEIC .. of 2 to 3 MB, laid out as a
+            phone writes them (file type, meta box, then the image data), their
+            Exif item dated, capture times distinct.
 Prints the number of pictures made.
 """
 import os
@@ -184,6 +192,230 @@ def make_undated(folder, samples, count=1000, landing=100):
     return count
 
 
+# ---- raw files and sidecars -------------------------------------------------------
+RAW_SIZES = {"NEF": 24 * 1024 * 1024, "CR2": 26 * 1024 * 1024, "ARW": 24 * 1024 * 1024,
+             "CR3": 28 * 1024 * 1024}
+# What the raws' header reads can reach; written for real, the rest left sparse
+# (never read, and the corpus is made in seconds).
+RAW_WRITTEN = 64 * 1024
+EXIF_DATE = "%Y:%m:%d %H:%M:%S"
+
+
+def ascii_value(text):
+    return text.encode() + b"\0"
+
+
+def tiff_block(order, ifd0, exif, header_extra=b""):
+    """A TIFF block: header (with header_extra after it, as CR2's signature),
+    IFD0 from ifd0 with a pointer to the Exif IFD, then the Exif IFD; each a list
+    of (tag, type, count, value bytes), values longer than 4 bytes after their IFD."""
+    def ifd(entries, at, following):
+        count = len(entries)
+        data_at = at + 2 + 12 * count + 4
+        table, data = struct.pack(order + "H", count), b""
+        for tag, kind, items, value in sorted(entries):
+            if len(value) <= 4:
+                field = value.ljust(4, b"\0")
+            else:
+                field = struct.pack(order + "I", data_at + len(data))
+                data += value + (b"\0" if len(value) % 2 else b"")
+            table += struct.pack(order + "HHI", tag, kind, items) + field
+        return table + struct.pack(order + "I", following) + data
+
+    mark = b"II*\0" if order == "<" else b"MM\0*"
+    first = 8 + len(header_extra)
+    # IFD0's size does not depend on the Exif IFD's offset: built once to learn it.
+    pointer = [(0x8769, 4, 1, struct.pack(order + "I", 0))]
+    exif_at = first + len(ifd(ifd0 + pointer, first, 0))
+    pointer = [(0x8769, 4, 1, struct.pack(order + "I", exif_at))]
+    block = mark + struct.pack(order + "I", first) + header_extra
+    return block + ifd(ifd0 + pointer, first, 0) + ifd(exif, exif_at, 0)
+
+
+def camera_tiff(order, make, model, moment, maker_note_size, header_extra=b""):
+    """A camera's TIFF header with its dates: DateTime in IFD0, DateTimeOriginal
+    and DateTimeDigitized in the Exif IFD, and a maker note of the size given."""
+    date = ascii_value(moment.strftime(EXIF_DATE))
+    short = lambda value: struct.pack(order + "H", value)
+    rational = lambda a, b: struct.pack(order + "II", a, b)
+    ifd0 = [(0x010F, 2, len(make) + 1, ascii_value(make)),
+            (0x0110, 2, len(model) + 1, ascii_value(model)),
+            (0x0112, 3, 1, short(1)),
+            (0x011A, 5, 1, rational(72, 1)), (0x011B, 5, 1, rational(72, 1)),
+            (0x0128, 3, 1, short(2)),
+            (0x0132, 2, 20, date)]
+    exif = [(0x829A, 5, 1, rational(1, 250)), (0x829D, 5, 1, rational(56, 10)),
+            (0x8827, 3, 1, short(400)), (0x9000, 7, 4, b"0232"),
+            (0x9003, 2, 20, date), (0x9004, 2, 20, date),
+            (0x927C, 7, maker_note_size, bytes(index % 251 for index in range(maker_note_size)))]
+    return tiff_block(order, ifd0, exif, header_extra)
+
+
+def raw_file(kind, moment):
+    """The first bytes of a raw file of kind taken at moment."""
+    if kind == "NEF":
+        return camera_tiff(">", "NIKON CORPORATION", "NIKON Z 6_2", moment, 9000)
+    if kind == "CR2":
+        # CR2: a TIFF header, then "CR", version 2.0 and the raw IFD's offset.
+        return camera_tiff("<", "Canon", "Canon EOS 5D Mark IV", moment, 6000,
+                           header_extra=b"CR\2\0" + bytes(4))
+    if kind == "ARW":
+        return camera_tiff("<", "SONY", "ILCE-7M3", moment, 30000)
+    # CR3: an ISO base media file whose dates lie in boxes no TIFF walk reads.
+    return box(b"ftyp", b"crx " + struct.pack(">I", 1) + b"crx isom") + box(
+        b"uuid", bytes(range(16)) + bytes(2048))
+
+
+def sidecar(base, moment):
+    """An XMP sidecar as raw developers write it."""
+    date = moment.strftime("%Y-%m-%dT%H:%M:%S")
+    text = ('<?xpacket begin="\ufeff" id="W5M0MpCehiHzreSzNTczkc9d"?>\n'
+            '<x:xmpmeta xmlns:x="adobe:ns:meta/">\n'
+            ' <rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">\n'
+            '  <rdf:Description rdf:about="" xmlns:xmp="http://ns.adobe.com/xap/1.0/"\n'
+            '    xmlns:crs="http://ns.adobe.com/camera-raw-settings/1.0/"\n'
+            '   xmp:CreateDate="%s" xmp:ModifyDate="%s" crs:RawFileName="%s"\n'
+            '   crs:Version="15.4" crs:WhiteBalance="As Shot" crs:Exposure2012="+0.35"/>\n'
+            ' </rdf:RDF>\n</x:xmpmeta>\n' % (date, date, base))
+    return (text + " " * 2048 + '\n<?xpacket end="w"?>').encode()
+
+
+def write_sparse(path, data, size, filler):
+    """data, then filler up to RAW_WRITTEN bytes, then a hole up to size."""
+    with open(path, "wb") as file:
+        file.write(data)
+        file.write(filler[:max(0, RAW_WRITTEN - len(data))])
+        file.truncate(size)
+
+
+COMPANION_KINDS = ("NEF", "CR2|ARW", "CR3", "XMP")
+
+
+def make_companions(folder, samples, count=500):
+    """DIR/four and DIR/nef: the same pictures, with a companion of four kinds in
+    turn or with a .NEF each."""
+    four, nef = os.path.join(folder, "four"), os.path.join(folder, "nef")
+    os.makedirs(four)
+    os.makedirs(nef)
+    filler = os.urandom(CAMERA_SIZE)
+    for index, moment in enumerate(card_times(count)):
+        name = "DSC_%04d" % (index + 1)
+        picture = os.path.join(four, name + ".JPG")
+        write_padded(picture, dated(samples[index % len(samples)], moment), CAMERA_SIZE, filler)
+        os.link(picture, os.path.join(nef, name + ".JPG"))
+        write_sparse(os.path.join(nef, name + ".NEF"), raw_file("NEF", moment), RAW_SIZES["NEF"],
+                     filler)
+        kind = COMPANION_KINDS[index % 4]
+        if kind == "CR2|ARW":
+            kind = "CR2" if index % 8 == 1 else "ARW"
+        if kind == "XMP":
+            # Both naming styles: after the picture's base name, after its whole name.
+            side = name + (".xmp" if index % 8 == 3 else ".JPG.xmp")
+            with open(os.path.join(four, side), "wb") as file:
+                file.write(sidecar(name + ".JPG", moment))
+        else:
+            write_sparse(os.path.join(four, name + "." + kind), raw_file(kind, moment),
+                         RAW_SIZES[kind], filler)
+    return count
+
+
+# ---- phone pictures: HEIC ------------------------------------------------------
+HEIC_TILES = 48  # a 4032 x 3024 picture in 512 x 512 tiles
+
+
+def box(kind, body):
+    return struct.pack(">I", 8 + len(body)) + kind + body
+
+
+def full_box(kind, version, flags, body):
+    return box(kind, struct.pack(">I", (version << 24) | flags) + body)
+
+
+def heic_meta(exif_at, exif_size, tiles_at, tile_size):
+    """A phone's meta box: the handler, the primary item (a grid of tiles), the
+    items' information, references, properties and locations. Item ids: the
+    tiles 1..48, the grid 49, the Exif item 50, the thumbnail 51."""
+    grid, exif_id, thumb = HEIC_TILES + 1, HEIC_TILES + 2, HEIC_TILES + 3
+    hdlr = full_box(b"hdlr", 0, 0, bytes(4) + b"pict" + bytes(12) + b"\0")
+    dinf = box(b"dinf", full_box(b"dref", 0, 0, struct.pack(">I", 1) +
+                                 full_box(b"url ", 0, 1, b"")))
+    pitm = full_box(b"pitm", 0, 0, struct.pack(">H", grid))
+
+    def infe(item, kind):
+        return full_box(b"infe", 2, 1 if kind == b"hvc1" and item <= HEIC_TILES else 0,
+                        struct.pack(">HH", item, 0) + kind + b"\0")
+    entries = [infe(item, b"hvc1") for item in range(1, HEIC_TILES + 1)]
+    entries += [infe(grid, b"grid"), infe(exif_id, b"Exif"), infe(thumb, b"hvc1")]
+    iinf = full_box(b"iinf", 0, 0, struct.pack(">H", len(entries)) + b"".join(entries))
+
+    def reference(kind, source, targets):
+        return box(kind, struct.pack(">HH", source, len(targets)) +
+                   b"".join(struct.pack(">H", target) for target in targets))
+    iref = full_box(b"iref", 0, 0, reference(b"dimg", grid, range(1, HEIC_TILES + 1)) +
+                    reference(b"thmb", thumb, [grid]) + reference(b"cdsc", exif_id, [grid]))
+    hvcc = box(b"hvcC", bytes([1, 1, 0x60, 0, 0, 0, 0x90, 0, 0, 0, 0, 0, 0x5A, 0xF0, 0, 0xFC,
+                               0xFD, 0xF8, 0xF8, 0, 0, 0x0F, 3]) + bytes(90))
+    ispe_tile = full_box(b"ispe", 0, 0, struct.pack(">II", 512, 512))
+    ispe_full = full_box(b"ispe", 0, 0, struct.pack(">II", 4032, 3024))
+    colr = box(b"colr", b"prof" + struct.pack(">I", 536) + bytes(532))  # Display P3
+    pixi = full_box(b"pixi", 0, 0, bytes([3, 8, 8, 8]))
+    irot = box(b"irot", b"\0")
+    ipco = box(b"ipco", hvcc + ispe_tile + colr + pixi + ispe_full + irot)
+    associations = []
+    for item in list(range(1, HEIC_TILES + 1)) + [thumb]:
+        associations.append(struct.pack(">HB", item, 4) + bytes([0x81, 2, 3, 4]))
+    associations.append(struct.pack(">HB", grid, 4) + bytes([5, 3, 4, 0x86]))
+    ipma = full_box(b"ipma", 0, 0, struct.pack(">I", len(associations)) + b"".join(associations))
+    iprp = box(b"iprp", ipco + ipma)
+    # The grid's description in the meta box's own data (construction method 1).
+    idat = box(b"idat", struct.pack(">BBBBHH", 0, 0, 5, 7, 4032, 3024))
+
+    def location(item, method, offset, length):
+        return struct.pack(">HHHHII", item, method, 0, 1, offset, length)
+    places = [location(item, 0, tiles_at + (item - 1) * tile_size, tile_size)
+              for item in range(1, HEIC_TILES + 1)]
+    places += [location(grid, 1, 0, 8), location(exif_id, 0, exif_at, exif_size),
+               location(thumb, 0, tiles_at + HEIC_TILES * tile_size, 12000)]
+    # Version 1: 4-byte offsets and lengths, no base offset, no index.
+    iloc = full_box(b"iloc", 1, 0, bytes([0x44, 0x00]) + struct.pack(">H", len(places)) +
+                    b"".join(places))
+    return full_box(b"meta", 0, 0, hdlr + dinf + pitm + iinf + iref + iprp + idat + iloc)
+
+
+def heic_exif(moment):
+    """A phone's Exif item: a 4-byte offset to the TIFF header, "Exif\0\0", then
+    the TIFF block, big-endian as Apple writes it."""
+    tiff = camera_tiff(">", "Apple", "iPhone 13", moment, 1400)
+    return struct.pack(">I", 6) + b"Exif\0\0" + tiff
+
+
+def heic_file(moment, size, filler):
+    ftyp = box(b"ftyp", b"heic" + bytes(4) + b"mif1MiHBMiHAheixMiHEmiafheic")
+    exif = heic_exif(moment)
+    # Offsets are four bytes whatever their values: the meta box's size is known
+    # from a first build.
+    meta_size = len(heic_meta(0, len(exif), 0, 0))
+    exif_at = len(ftyp) + meta_size + 8
+    tiles_at = exif_at + len(exif)
+    tile_size = (size - tiles_at - 12000) // HEIC_TILES
+    meta = heic_meta(exif_at, len(exif), tiles_at, tile_size)
+    data_size = len(exif) + HEIC_TILES * tile_size + 12000
+    mdat = struct.pack(">I", 8 + data_size) + b"mdat" + exif
+    return ftyp + meta + mdat, data_size - len(exif)
+
+
+def make_heic(folder, count=500):
+    filler = os.urandom(3 * 1024 * 1024)
+    for index in range(count):
+        moment = BASE_TIME + timedelta(seconds=5 * index)
+        size = 2 * 1024 * 1024 + (index * 7919) % (1024 * 1024)
+        head, image_bytes = heic_file(moment, size, filler)
+        with open(os.path.join(folder, "IMG_%04d.HEIC" % (index + 1)), "wb") as file:
+            file.write(head)
+            file.write(filler[:image_bytes])
+    return count
+
+
 def main():
     kind, folder = sys.argv[1], sys.argv[-1]
     os.makedirs(folder, exist_ok=True)
@@ -196,6 +428,10 @@ def main():
         made = make_big(folder, samples, int(sys.argv[2]))
     elif kind == "undated":
         made = make_undated(folder, samples)
+    elif kind == "companions":
+        made = make_companions(folder, samples)
+    elif kind == "heic":
+        made = make_heic(folder)
     else:
         made = make_rescan(folder, samples)
     print(made)

@@ -20,6 +20,15 @@ RESCANS = 10
 SETTLED_PICTURES = 100000
 # Folders × pictures of the start rows; the last is two folders of 20,000.
 KEPT_START_ROWS = [(1, 500), (1, 8000), (1, 100000), (2, 20000)]
+# The Companions value of the card import with companions of four kinds (one
+# per picture: a .NEF, a .CR2 or an .ARW, a .CR3, an .xmp sidecar).
+COMPANIONS_LISTED = "NEF CR2 ARW CR3 XMP"
+# The card imports with companions: (route, corpus folder, the scan's options).
+# Without the option the value is absent: only the .NEF travels, as always.
+COMPANION_ROUTES = [("nef_alone", "nef", []),
+                    ("nef_listed", "nef", ["--companions", "NEF"]),
+                    ("listed", "four", ["--companions", COMPANIONS_LISTED])]
+HEIF_NAME = re.compile(r"<[^<>]*\.(heic|heif|hif)>", re.IGNORECASE)
 
 
 class Bench(Programs):
@@ -184,6 +193,116 @@ class Bench(Programs):
             log("  settled memory: %s" % runs[-1])
         return {key: statistics.median(run[key] for run in runs) for key in runs[0]}
 
+    # ---- the opt-in settings: companions, HEIF pictures -------------------------
+    def scans(self, folder, *options):
+        """First scan and the RESCANS settled rescans after it, with the options given:
+        (first scan's µs per picture, median rescan's µs per picture, pictures,
+        renamed, event lines other than "Renamed")."""
+        out = self.wine("lumistamp-scan.exe", "--time", "--scans", str(RESCANS + 1), *options,
+                        windows_path(folder))
+        pictures = int(re.search(r"PicturesProcessed: (\d+)", out).group(1)) // (RESCANS + 1)
+        first = float(re.search(r"ScanMicroseconds: (\d+)", out).group(1))
+        rescans = [float(value) for value in
+                   re.search(r"RescanMicroseconds: ([\d ]+)", out).group(1).split()]
+        others = [line for line in out.splitlines()
+                  if line[:1].isdigit() and " Renamed " not in line]
+        return (first / pictures, statistics.median(rescans) / pictures, pictures,
+                int(re.search(r"PicturesRenamed: (\d+)", out).group(1)), others)
+
+    def companion_rows(self, master):
+        """A card import of 500 pictures with a companion each: of four kinds with
+        the four listed, against a .NEF each with NEF alone; then the settled
+        rescans, and the listing of the renamed folder as often."""
+        results = {route: {"first": [], "rescan": []} for route, _, _ in COMPANION_ROUTES}
+        results["list_floor"] = {"runs": []}
+        for run in range(self.runs):
+            for route, corpus, options in COMPANION_ROUTES:
+                folder = self.fresh_copy(os.path.join(master, corpus), route)
+                first, rescan, pictures, renamed, others = self.scans(folder, *options)
+                if others:
+                    raise RuntimeError("%s: lines other than renames:\n%s" % (
+                        route, "\n".join(others[:10])))
+                row = results[route]
+                row["first"].append(first)
+                row["rescan"].append(rescan)
+                row.update(pictures=pictures, renamed=renamed)
+                log("  companions run %d: %-10s first %7.1f, rescan %5.2f us per picture "
+                    "(%d pictures, %d renamed)" % (run + 1, route, first, rescan, pictures,
+                                                  renamed))
+                if route == "listed":
+                    # The floor of the rescans: the same renamed folder, listed as
+                    # often in one process, timed alike.
+                    out = self.wine("lumistamp-bench-floor.exe", "--list", "--passes",
+                                    str(RESCANS + 1), windows_path(folder))
+                    found = re.findall(r"RESULT pictures=(\d+) microseconds=(\d+)", out)
+                    listed = int(found[0][0])
+                    value = statistics.median(float(micro) for _, micro in found[1:]) / listed
+                    results["list_floor"]["runs"].append(value)
+                    results["list_floor"]["pictures"] = listed
+                    log("  companions run %d: list floor %5.2f us per picture" % (run + 1, value))
+                shutil.rmtree(folder)
+        return results
+
+    def heic_rows(self, master):
+        """A first scan of 500 phone pictures with the HeifPictures option against
+        the rename floor; then, once, the bytes the scan read of each picture."""
+        results = {"lumistamp": {"runs": []}, "floor": {"runs": []}}
+        for run in range(self.runs):
+            for route in results:
+                folder = self.fresh_copy(master, "heic-" + route)
+                if route == "lumistamp":
+                    out = self.wine("lumistamp-scan.exe", "--time", "--heif",
+                                    windows_path(folder))
+                    micro = float(re.search(r"ScanMicroseconds: (\d+)", out).group(1))
+                    pictures = int(re.search(r"PicturesProcessed: (\d+)", out).group(1))
+                    renamed = int(re.search(r"PicturesRenamed: (\d+)", out).group(1))
+                else:
+                    before = set(os.listdir(folder))
+                    out = self.wine("lumistamp-bench-floor.exe", "--heif", "--rename",
+                                    windows_path(folder))
+                    found = re.search(r"RESULT pictures=(\d+) microseconds=(\d+)", out)
+                    micro, pictures = float(found.group(2)), int(found.group(1))
+                    renamed = len(set(os.listdir(folder)) - before)
+                shutil.rmtree(folder)
+                results[route]["runs"].append(micro / pictures)
+                results[route].update(pictures=pictures, renamed=renamed)
+                log("  heic run %d: %-9s %7.1f us per picture (%d pictures, %d renamed)" % (
+                    run + 1, route, micro / pictures, pictures, renamed))
+        for route in ("lumistamp", "floor"):
+            results[route]["median"] = statistics.median(results[route]["runs"])
+        results["bytes"] = self.heif_bytes_read(master)
+        log("  heic bytes read: %s" % results["bytes"])
+        return results
+
+    def heif_bytes_read(self, master):
+        """The bytes one scan reads of each HEIF picture, as the system calls Wine
+        makes for the scan's reads show them (strace, paths of the descriptors)."""
+        folder = self.fresh_copy(master, "heic-bytes")
+        trace = os.path.join(self.work, "heic-bytes.trace")
+        # The prefix's server runs outside the trace: a persistent server started
+        # under it would keep strace waiting for it. (It says 2 when one runs.)
+        subprocess.run(["wineserver", "-p"], env=dict(os.environ, WINEPREFIX=self.prefix),
+                       capture_output=True)
+        command = ["strace", "-f", "-qq", "-y", "-e", "trace=read,pread64,readv,preadv,preadv2",
+                   "-e", "signal=none", "-o", trace, os.path.join(self.build, "wine-run"),
+                   os.path.join(self.tools, "lumistamp-scan.exe"), "--heif",
+                   windows_path(folder)]
+        subprocess.run(command, check=True, capture_output=True, timeout=1800)
+        per_file, reads = {}, 0
+        with open(trace) as file:
+            for line in file:
+                name = HEIF_NAME.search(line)
+                result = re.search(r"\) = (\d+)$", line.rstrip())
+                if name and result:
+                    per_file[name.group(0)] = per_file.get(name.group(0), 0) + int(
+                        result.group(1))
+                    reads += 1
+        os.remove(trace)
+        shutil.rmtree(folder)
+        counts = list(per_file.values())
+        return {"pictures": len(counts), "reads": reads, "total": sum(counts),
+                "max": max(counts), "min": min(counts)}
+
     # ---- starts over pictures that bear their names ----------------------------
     def kept_start(self, folders, pictures):
         """One start with nothing kept, the next with the kept files, and the
@@ -308,6 +427,19 @@ def measure_idle(bench, results):
     results["idle_baseline"] = bench.idle(0)
 
 
+def measure_opt_in(bench, corpora, results):
+    master = os.path.join(corpora, "companions")
+    log("Card import with companions of four kinds listed, against NEF alone")
+    make_corpus("companions", master)
+    results["companions"] = bench.companion_rows(master)
+    shutil.rmtree(master)
+    master = os.path.join(corpora, "heic")
+    log("First scan of 500 HEIC pictures against the rename floor")
+    make_corpus("heic", master)
+    results["heic"] = bench.heic_rows(master)
+    shutil.rmtree(master)
+
+
 def measure(bench, rows):
     results = {"date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC"),
                "runs": bench.runs, "machine": machine()}
@@ -321,6 +453,9 @@ def measure(bench, rows):
         if rows == "idle":
             measure_idle(bench, results)
             return results
+        if rows == "opt-in":
+            measure_opt_in(bench, corpora, results)
+            return results
         log("EXIF reader in memory (native, Google Benchmark)")
         results["reader"] = bench.reader()
         for corpus, renames in (("card", True), ("rescan", False)):
@@ -333,6 +468,7 @@ def measure(bench, rows):
                 results["landing"] = bench.landing(master)
             shutil.rmtree(master)
         measure_big_folders(bench, corpora, results)
+        measure_opt_in(bench, corpora, results)
         results["kept"] = []
         for folders, pictures in KEPT_START_ROWS:
             log("Start and OK over %d × %d pictures that bear their names" % (folders, pictures))

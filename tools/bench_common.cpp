@@ -24,10 +24,18 @@ double ProcessCpuSeconds()
     return seconds(kernel) + seconds(user);
 }
 
+bool HeifPictureNames = false;
+
 bool IsPictureName(const wchar_t* name)
 {
     const wchar_t* dot = wcsrchr(name, L'.');
-    return dot && (_wcsnicmp(dot, L".jpg", 4) == 0 || _wcsnicmp(dot, L".jpeg", 5) == 0);
+    if (!dot)
+        return false;
+    if (_wcsnicmp(dot, L".jpg", 4) == 0 || _wcsnicmp(dot, L".jpeg", 5) == 0)
+        return true;
+    return HeifPictureNames &&
+           (_wcsnicmp(dot, L".heic", 5) == 0 || _wcsnicmp(dot, L".heif", 5) == 0 ||
+            _wcsnicmp(dot, L".hif", 4) == 0);
 }
 
 std::wstring WithBackslash(const wchar_t* folder)

@@ -13,7 +13,12 @@ double MicrosecondsSince(LARGE_INTEGER start);
 // The CPU time this process has used so far, kernel and user, in seconds.
 double ProcessCpuSeconds();
 
-// The scan's own test: an extension that begins with ".jpg" or ".jpeg".
+// HEIF pictures counted with the JPEG ones, as the scan counts them with the
+// HeifPictures option on; set once from the command line.
+extern bool HeifPictureNames;
+
+// The scan's own test: an extension that begins with ".jpg" or ".jpeg", and
+// with HeifPictureNames one that begins with ".heic", ".heif" or ".hif".
 bool IsPictureName(const wchar_t* name);
 
 // The folder path with exactly one trailing backslash.
