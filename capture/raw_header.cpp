@@ -1,5 +1,6 @@
 #include "capture/raw_header.h"
 
+#include "capture/ascii_text.h"
 #include "capture/exif_reader.h"
 
 namespace {
@@ -42,7 +43,19 @@ int64_t SecondsOf(const CaptureTime& time)
            int64_t{time.Minute} * 60 + time.Second;
 }
 
+// Kinds whose first bytes are never a TIFF header (see IsNeverTiffBased).
+const wchar_t* const NeverTiffBased[] = {L"CR3", L"CRW", L"RAF", L"X3F",  L"MRW",  L"XMP",
+                                         L"MOV", L"MP4", L"WAV", L"HEIC", L"HEIF", L"HIF"};
+
 }  // namespace
+
+bool IsNeverTiffBased(const std::wstring& extension)
+{
+    for (const wchar_t* kind : NeverTiffBased)
+        if (AsciiEqualNoCase(extension.c_str(), kind))
+            return true;
+    return false;
+}
 
 bool FindRawCaptureDate(std::vector<uint8_t>& header, int numbers[6])
 {

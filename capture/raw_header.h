@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "capture/capture_time.h"
@@ -20,6 +21,14 @@ constexpr int64_t SameShotSeconds = 2;
 // them are looked at); the ORF and RW2 signatures are read as TIFF's, in the
 // vector itself. True when six numbers were found: numbers[] holds them.
 bool FindRawCaptureDate(std::vector<uint8_t>& header, int numbers[6]);
+
+// Whether a companion of this extension (without its dot, ASCII case
+// ignored) is of a kind known never to begin with a TIFF header: Canon's CR3
+// (an ISO media file) and CRW (CIFF), Fujifilm's RAF ("FUJIFILMCCD-RAW"),
+// Sigma's X3F ("FOVb"), Minolta's MRW ("\0MRM"), sidecars, and the videos and
+// sounds some cameras and phones write beside a picture. Such a file travels
+// by its name without being opened; a kind not named here is read.
+bool IsNeverTiffBased(const std::wstring& extension);
 
 // Whether two capture times lie at most SameShotSeconds apart, read as
 // calendar times; fields out of their range count as they stand.

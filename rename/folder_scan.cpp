@@ -140,7 +140,7 @@ static bool IsAnotherShot(const ScanState& scan, const ListedFile& raw,
                           const RememberedRename& picture, const std::wstring& picturePath)
 {
     if (!scan.listing.companions->fromSetting || picture.fromFileTime ||
-        IsOnlineOnly(raw.attributes))
+        IsOnlineOnly(raw.attributes) || IsNeverTiffBased(raw.name.substr(raw.extension + 1)))
         return false;
     CaptureTime rawTime = {};
     std::wstring rawPath = scan.folder + raw.name;

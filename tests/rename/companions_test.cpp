@@ -172,6 +172,20 @@ INSTANTIATE_TEST_SUITE_P(Companions, AnotherShot,
                                                   true},  // cut short
                                          ShotCase{Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}, true}));
 
+// CR3, RAF and the like never begin with a TIFF header, so they are not
+// opened to look for one: even bytes that would read as another moment's
+// TIFF travel by the name.
+TEST_F(Companions, KindsNeverTiffBasedTravelUnread)
+{
+    List(L"CR3 raf MOV ARW");
+    PutDated(L"DSC_0001.JPG");
+    for (const wchar_t* name : {L"DSC_0001.CR3", L"DSC_0001.RAF", L"DSC_0001.mov"})
+        Put(name, RawWithDate("2021:01:01 10:00:00"));
+    Scan();
+    EXPECT_EQ(Sorted(), (Listed{L"20230401_072926.CR3", L"20230401_072926.JPG",
+                                L"20230401_072926.MOV", L"20230401_072926.raf"}));
+}
+
 TEST_F(Companions, TwoCamerasSharingBaseNamesKeepTheirPairs)
 {
     List(EveryKind);
