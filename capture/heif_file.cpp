@@ -13,10 +13,6 @@ bool IsHeifExtension(const wchar_t* extension)
 
 namespace {
 
-// Header reads in all: the first, and then a few more when the meta box
-// reaches beyond what was read.
-constexpr int HeifMaxHeaderReads = 4;
-
 // The first count bytes of the item's data, its extents joined: copied from
 // the header bytes where they lie there, read where not. False when the file
 // ends before them.
@@ -54,20 +50,27 @@ bool ReadHeifExifBlockFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
         fileSize = bytes.size();  // shorter than listed: it ends where the read did
 
     HeifExifItem item;
-    for (int reads = 1;; ++reads) {
-        size_t needed = 0;
-        HeifSearch search = FindHeifExifItem(bytes.data(), bytes.size(), fileSize, &item, &needed);
-        if (search == HeifSearch::Found)
-            break;
-        if (search == HeifSearch::NotFound || reads >= HeifMaxHeaderReads ||
-            needed > HeifMaxHeaderBytes)
-            return false;
+    size_t needed = 0;
+    HeifSearch search = FindHeifExifItem(bytes.data(), bytes.size(), fileSize, &item, &needed);
+    if (search == HeifSearch::NeedMoreBytes && needed <= HeifMaxHeaderBytes) {
+        // The boxes reach past the first read. The walk asks for one box
+        // header or box at a time, and a meta box may hold any number of
+        // small boxes there: reading what it asks for, step by step, would
+        // take a read per box. The rest of the header bound is read at once
+        // instead, so the boxes are found wherever they end within it.
         size_t from = bytes.size();
-        bytes.resize(needed);
-        size_t got = readAt(source, from, bytes.data() + from, needed - from);
-        if (got < needed - from)
-            return false;  // the file ended before its boxes did
+        size_t upTo = fileSize < HeifMaxHeaderBytes ? static_cast<size_t>(fileSize)
+                                                    : HeifMaxHeaderBytes;
+        bytes.resize(upTo);
+        size_t got = readAt(source, from, bytes.data() + from, upTo - from);
+        if (got < upTo - from) {
+            bytes.resize(from + got);
+            fileSize = bytes.size();  // shorter than listed, as above
+        }
+        search = FindHeifExifItem(bytes.data(), bytes.size(), fileSize, &item, &needed);
     }
+    if (search != HeifSearch::Found)
+        return false;  // boxes ending beyond the header bound among the reasons
 
     size_t count = HeifMaxReadBytes - bytes.size();
     if (item.size < count)

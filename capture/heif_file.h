@@ -1,7 +1,7 @@
-// Reads a HEIF picture's Exif block from its file: the box headers up to the
-// meta box's item information and locations first, then the Exif item where
-// they place it, never the image data, and never more than a small bound of
-// bytes in all.
+// Reads a HEIF picture's Exif block from its file: the start of the file,
+// where the boxes up to the meta box's item information and locations lie,
+// then the Exif item where they place it. The image data is never read
+// through, and never more than a small bound of bytes is read in all.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,8 @@
 // item often too.
 constexpr size_t HeifFirstReadBytes = 16384;
 // How far into the file the boxes the walk needs may end: beyond it the file
-// is taken as one without an Exif item.
+// is taken as one without an Exif item. When they go on past the first read,
+// the rest of this bound is read at once: two reads at most find the boxes.
 constexpr size_t HeifMaxHeaderBytes = 49152;
 // All reads of one picture together, header and Exif item: an Exif item
 // longer than what is left is taken up to there (its dates come first, a

@@ -125,6 +125,12 @@ const LayoutCase LayoutCases[] = {
      },
      true},
     {"MetaBeyondFirstRead", [](HeifFixture& h) { h.metaPadding = 30000; }, true},
+    {"ManyBoxesBeyondFirstRead",
+     [](HeifFixture& h) {
+         h.metaPadding = 17000;
+         h.metaSmallBoxes = 8;
+     },
+     true},
     {"ExifAfterLargeImage",
      [](HeifFixture& h) {
          h.exifAfterImage = true;
@@ -193,6 +199,57 @@ TEST(HeifReads, ExifBehindTheImageIsReadWithoutTheImage)
     EXPECT_EQ(reads.ranges[0], (std::pair<uint64_t, uint64_t>{0, 16384}));
     EXPECT_EQ(reads.ranges[1].second, file.size());
     EXPECT_LT(reads.ranges[1].second - reads.ranges[1].first, 200u);
+}
+
+// Past the first read the walk asks for each box header by itself: however
+// many boxes lie there, one more read takes the rest of the header bound.
+TEST(HeifReads, BoxesBeyondTheFirstReadTakeOneMoreRead)
+{
+    HeifFixture heif;
+    heif.exifBlock = DateBlock();
+    heif.metaPadding = 17000;
+    heif.metaSmallBoxes = 40;
+    heif.imageBytes = 100000;
+    Bytes file = BuildHeif(heif);
+    MemoryFile reads(&file);
+    ASSERT_EQ(DateFound(file, &reads), "2023:04:01 07:29:26");
+    // The Exif item lies right behind the meta box, inside the second read.
+    ASSERT_EQ(reads.ranges.size(), 2u);
+    EXPECT_EQ(reads.ranges[0], (std::pair<uint64_t, uint64_t>{0, 16384}));
+    EXPECT_EQ(reads.ranges[1], (std::pair<uint64_t, uint64_t>{16384, 49152}));
+}
+
+// Where the meta box ends, read from the file: the file type box's size, then
+// the meta box's.
+size_t MetaEnd(const Bytes& file)
+{
+    auto u32 = [&](size_t at) {
+        return size_t{file[at]} << 24 | size_t{file[at + 1]} << 16 | size_t{file[at + 2]} << 8 |
+               file[at + 3];
+    };
+    size_t ftyp = u32(0);
+    return ftyp + u32(ftyp);
+}
+
+TEST(HeifReads, BoxesMayEndAtTheHeaderBound)
+{
+    // Many small boxes past the first read, the last of the boxes the walk
+    // needs (the item locations) ending exactly at the bound, then a byte
+    // beyond it.
+    HeifFixture heif;
+    heif.exifBlock = DateBlock();
+    heif.metaSmallBoxes = 8;
+    heif.imageBytes = 100000;
+    heif.metaPadding = 8;
+    size_t padding = 49152 - MetaEnd(BuildHeif(heif)) + 8;
+    for (size_t beyond : {0, 1}) {
+        heif.metaPadding = static_cast<uint32_t>(padding + beyond);
+        Bytes file = BuildHeif(heif);
+        ASSERT_EQ(MetaEnd(file), 49152 + beyond);
+        MemoryFile reads(&file);
+        EXPECT_EQ(DateFound(file, &reads), beyond ? "" : "2023:04:01 07:29:26") << beyond;
+        EXPECT_LE(reads.bytesRead, 65536u);
+    }
 }
 
 TEST(HeifReads, SmallFileIsReadOnce)

@@ -217,6 +217,11 @@ std::vector<Seed> HeifSeeds()
              h.imageBytes = 20000;
          }},
         {"meta-beyond-first-read", [](HeifFixture& h) { h.metaPadding = 17000; }},
+        {"boxes-beyond-first-read",
+         [](HeifFixture& h) {
+             h.metaPadding = 17000;
+             h.metaSmallBoxes = 8;
+         }},
         {"camera-brands",
          [](HeifFixture& h) {
              h.majorBrand = "heix";

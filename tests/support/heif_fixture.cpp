@@ -102,6 +102,8 @@ Bytes Meta(const HeifFixture& heif, const std::vector<Location>& items)
     Append(&payload, HeifFullBox("iinf", heif.iinfVersion, 0, entries));
     if (heif.metaPadding >= 8)
         Append(&payload, HeifBox("free", Bytes(heif.metaPadding - 8, 0)));
+    for (int i = 0; i < heif.metaSmallBoxes; ++i)
+        Append(&payload, HeifBox("free", Bytes(12, 0)));
     if (!heif.ilocBeforeIinf)
         Append(&payload, Iloc(heif, items));
     Bytes meta;

@@ -25,7 +25,8 @@ struct HeifFixture {
     bool exifAfterImage = false;   // the Exif item after the image data, not before
     uint64_t exifOffsetShift = 0;  // added to the Exif item's first extent offset
     uint32_t imageBytes = 64;      // image data in the media data box
-    uint32_t metaPadding = 0;      // a free box of this size in the meta box, before iinf
+    uint32_t metaPadding = 0;      // a free box of this size in the meta box, after iinf
+    int metaSmallBoxes = 0;        // then that many free boxes of 20 bytes
     bool largeSizes = false;       // every top-level box with a 64-bit size
     bool mdatSizeZero = false;     // the media data box, last, with size 0
     bool ilocBeforeIinf = false;
@@ -33,7 +34,7 @@ struct HeifFixture {
     uint32_t tiffOffsetExtra = 0;  // added to the prefix's length as the item states it
 };
 
-// ftyp, meta (hdlr, pitm, [iloc], iinf, [free], [iloc]), mdat holding the
+// ftyp, meta (hdlr, pitm, [iloc], iinf, [free], [free...], [iloc]), mdat holding the
 // Exif item's data ("tiffPrefix" behind its 4-byte length) and the image data.
 std::vector<uint8_t> BuildHeif(const HeifFixture& heif);
 
