@@ -385,7 +385,10 @@ def opt_in_section(results):
         "(every `read`/`pread` on a descriptor of a `.HEIC` file, summed per file): %s of the "
         "%s pictures were read, {:,} bytes at most and {:,} at least, in %s reads in all. "
         "The file type and meta boxes and the Exif item lie within the first read of 16 KiB, "
-        "so nothing more is read, and never the image data.\n".format(
+        "so nothing more is read, and never the image data. A file whose boxes go on past "
+        "the first 16 KiB gets one more read, of the rest of its first 48 KiB, and its Exif "
+        "item is read from what is left of the 64 KiB: at most 65,536 bytes a picture in any "
+        "layout.\n".format(
             read["max"], read["min"]) % (
             "{:,}".format(read["pictures"]), "{:,}".format(heic["lumistamp"]["pictures"]),
             "{:,}".format(read["reads"])))
