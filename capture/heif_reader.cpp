@@ -1,5 +1,7 @@
 #include "capture/heif_reader.h"
 
+#include <cstring>
+
 // Positions are 64-bit file offsets. Every sum is checked against a limit
 // before it is formed (a + b <= limit is tested as b <= limit - a), so a
 // 64-bit box size or extent can never wrap.
@@ -365,11 +367,47 @@ HeifSearch FindHeifExifItem(const uint8_t* bytes, size_t size, uint64_t fileSize
     return HeifSearch::Found;
 }
 
+namespace {
+
+bool IsTiffHeaderAt(const uint8_t* item, size_t size, size_t at)
+{
+    if (size < 4 || at > size - 4)
+        return false;
+    const uint8_t* p = item + at;
+    return (p[0] == 'I' && p[1] == 'I' && p[2] == 42 && p[3] == 0) ||
+           (p[0] == 'M' && p[1] == 'M' && p[2] == 0 && p[3] == 42);
+}
+
+// A JPEG APP1 segment's start at the position: its marker, a length, then
+// "Exif\0\0" and the TIFF header.
+bool IsApp1ExifAt(const uint8_t* item, size_t size, size_t at)
+{
+    static const uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0};
+    return size >= at + 10 && item[at] == 0xFF && item[at + 1] == 0xE1 &&
+           std::memcmp(item + at + 4, exif, sizeof exif) == 0 &&
+           IsTiffHeaderAt(item, size, at + 10);
+}
+
+}  // namespace
+
 bool FindHeifTiffBlock(const uint8_t* item, size_t size, size_t* blockOffset)
 {
     *blockOffset = 0;
     if (item == nullptr || size < 4)
         return false;
+    // Read as the count, a TIFF header or an APP1 marker would lead far past
+    // any Exif item, so these layouts cannot be mistaken for a conforming one.
+    // Only the first bytes decide, so that a part of the item decides as the
+    // whole would.
+    if (IsTiffHeaderAt(item, size, 0))
+        return true;  // no count: phones that write the TIFF header first
+    // The APP1 segment as a JPEG holds it, first or after the count.
+    for (size_t app1 = 0; app1 <= 4; app1 += 4) {
+        if (IsApp1ExifAt(item, size, app1)) {
+            *blockOffset = app1 + 10;
+            return true;
+        }
+    }
     uint64_t skip = (uint64_t{item[0]} << 24) | (uint64_t{item[1]} << 16) |
                     (uint64_t{item[2]} << 8) | item[3];
     if (skip > size - 4)

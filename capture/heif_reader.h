@@ -37,5 +37,8 @@ HeifSearch FindHeifExifItem(const uint8_t* bytes, size_t size, uint64_t fileSize
 
 // The TIFF block inside an Exif item's data: the data starts with a 32-bit
 // big-endian count of the bytes between it and the TIFF header (usually the
-// six of "Exif\0\0"). False when that count leads past the data.
+// six of "Exif\0\0"). False when that count leads past the data. Items laid
+// out as some phones write them are read too, told apart by their first 14
+// bytes alone: the TIFF header first (no count), or a JPEG APP1 marker and its
+// length before "Exif\0\0", first or after the count.
 bool FindHeifTiffBlock(const uint8_t* item, size_t size, size_t* blockOffset);

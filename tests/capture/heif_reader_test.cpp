@@ -115,6 +115,37 @@ const LayoutCase LayoutCases[] = {
     {"TwoExtentsJoined", [](HeifFixture& h) { h.exifExtents = 2; }, true},
     {"FourExtentsJoined", [](HeifFixture& h) { h.exifExtents = 4; }, true},
     {"NoPrefixBeforeTiff", [](HeifFixture& h) { h.tiffPrefix.clear(); }, true},
+    // Exif items as some phones write them.
+    {"PhoneItemWithoutItsOffset",
+     [](HeifFixture& h) {
+         h.withoutTiffOffset = true;
+         h.tiffPrefix.clear();
+     },
+     true},
+    {"PhoneItemBeginningWithAnApp1Segment",
+     [](HeifFixture& h) {
+         h.withoutTiffOffset = true;
+         h.tiffPrefix = std::string("\xFF\xE1\x01\x00"
+                                    "Exif\0\0",
+                                    10);
+     },
+     true},
+    {"PhoneItemWithAnApp1SegmentAfterAZeroOffset",
+     [](HeifFixture& h) {
+         h.statedTiffOffset = 0;
+         h.tiffPrefix = std::string("\xFF\xE1\x01\x00"
+                                    "Exif\0\0",
+                                    10);
+     },
+     true},
+    {"PhoneItemWithAnApp1SegmentAfterAnOffsetOfSix",
+     [](HeifFixture& h) {
+         h.statedTiffOffset = 6;
+         h.tiffPrefix = std::string("\xFF\xE1\x01\x00"
+                                    "Exif\0\0",
+                                    10);
+     },
+     true},
     {"BigEndianTiff", [](HeifFixture& h) { h.exifBlock = DateBlock(TagDateTime, true); }, true},
     {"OnlyDateTimeOriginal", [](HeifFixture& h) { h.exifBlock = DateBlock(TagDateTimeOriginal); },
      true},
@@ -419,6 +450,22 @@ TEST(HeifWalk, TiffBlockFollowsItsOffset)
     const uint8_t huge[] = {0xFF, 0xFF, 0xFF, 0xFF, 0};
     EXPECT_FALSE(FindHeifTiffBlock(huge, sizeof huge, &offset));
     EXPECT_FALSE(FindHeifTiffBlock(item, 3, &offset));
+
+    // Told by the first bytes: the TIFF header first, an APP1 segment first or
+    // after the count; an APP1 marker without "Exif\0\0" and a TIFF header
+    // behind it is none of them.
+    const uint8_t tiffFirst[] = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    EXPECT_TRUE(FindHeifTiffBlock(tiffFirst, sizeof tiffFirst, &offset));
+    EXPECT_EQ(offset, 0u);
+    const uint8_t app1First[] = {0xFF, 0xE1, 0, 9, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
+    EXPECT_TRUE(FindHeifTiffBlock(app1First, sizeof app1First, &offset));
+    EXPECT_EQ(offset, 10u);
+    const uint8_t app1Second[] = {0,   0,   0,   0, 0xFF, 0xE1, 0,   9, 'E',
+                                  'x', 'i', 'f', 0, 0,    'M',  'M', 0, 42};
+    EXPECT_TRUE(FindHeifTiffBlock(app1Second, sizeof app1Second, &offset));
+    EXPECT_EQ(offset, 14u);
+    const uint8_t app1NoTiff[] = {0xFF, 0xE1, 0, 9, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 0, 42};
+    EXPECT_FALSE(FindHeifTiffBlock(app1NoTiff, sizeof app1NoTiff, &offset));
 }
 
 // ---- Files made with the image tools -----------------------------------------

@@ -149,7 +149,11 @@ std::vector<uint8_t> BuildHeif(const HeifFixture& heif)
     Bytes ftyp = TopBox(heif, "ftyp", ftypPayload, false);
 
     Bytes exifData;
-    PutNumber(&exifData, heif.tiffPrefix.size() + heif.tiffOffsetExtra, 4);
+    if (!heif.withoutTiffOffset)
+        PutNumber(&exifData,
+                  heif.statedTiffOffset >= 0 ? static_cast<uint64_t>(heif.statedTiffOffset)
+                                             : heif.tiffPrefix.size() + heif.tiffOffsetExtra,
+                  4);
     PutText(&exifData, heif.tiffPrefix);
     Append(&exifData, heif.exifBlock);
     Bytes image(heif.imageBytes, 0xA5);

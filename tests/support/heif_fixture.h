@@ -32,6 +32,10 @@ struct HeifFixture {
     bool ilocBeforeIinf = false;
     std::string tiffPrefix = std::string("Exif\0\0", 6);  // before the TIFF header
     uint32_t tiffOffsetExtra = 0;  // added to the prefix's length as the item states it
+    // As some phones write the item: without the 4-byte offset (the prefix
+    // first), or stating this offset whatever the prefix (-1: as above).
+    bool withoutTiffOffset = false;
+    int64_t statedTiffOffset = -1;
 };
 
 // ftyp, meta (hdlr, pitm, [iloc], iinf, [free], [free...], [iloc]), mdat holding the
