@@ -37,8 +37,7 @@ static uint64_t Number(const FILETIME& time)
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// Directories are never pictures; one named like a raw file is listed with
-// the raw files, since it takes a companion's name as a file would.
+// The list's entry (as written) that the extension, dot included, names.
 static const std::wstring* ListedExtension(const CompanionList& list, const wchar_t* extension)
 {
     if (*extension != L'.')
@@ -56,6 +55,8 @@ static bool IsCompanionExtension(const CompanionList& list, const wchar_t* exten
            (list.sidecars && AsciiEqualNoCase(extension, SidecarExtension));
 }
 
+// Directories are never pictures; one named like a raw file is listed with
+// the raw files, since it takes a companion's name as a file would.
 static void AddEntry(std::wstring name, ListedFile times, FolderListing* listing)
 {
     const wchar_t* extension = nullptr;

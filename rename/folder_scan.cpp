@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <strsafe.h>
 
-#include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -183,14 +182,12 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
     rename.fromFileTime = fromFileTime;
     std::wstring newBasePath = scan.folder + rename.newBase;
     bool waiting = false;
-    std::vector<const ListedFile*> otherShots;
     for (const CompanionFile& companion : companions) {
         // A sidecar of another shot's raw file stays with it.
         if (companion.ofRaw &&
-            std::find(otherShots.begin(), otherShots.end(), companion.ofRaw) != otherShots.end())
+            IsOtherShot(rename, companion.ofRaw->name.substr(companion.ofRaw->extension + 1)))
             continue;
         if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath)) {
-            otherShots.push_back(companion.file);
             AddOtherShot(rename, companion.reportedOldName.substr(oldBase.size() + 1));
             continue;
         }
@@ -205,7 +202,7 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
             break;
         case CompanionMove::Moved:
         case CompanionMove::Failed:
-            (companion.sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
+            rename.rawFollowed = rename.rawFollowed || !companion.sidecar;
             break;
         }
     }
@@ -380,9 +377,9 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
                                          : L"." + *late.rawExtension;
         CompanionMove move =
             MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
-        if (move == CompanionMove::Busy || move == CompanionMove::Refused)
+        if (move == CompanionMove::Busy || move == CompanionMove::Refused || sidecar)
             continue;
-        (sidecar ? rename.sidecarFollowed : rename.rawFollowed) = true;
+        rename.rawFollowed = true;
         scan.memory.renames.keptChanged = true;
         if (NothingMoreFollows(scan, rename))
             ForgetRename(scan.memory.renames, late.oldBase);

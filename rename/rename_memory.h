@@ -17,7 +17,6 @@ struct RememberedRename {
     CaptureTime time{};         // the picture's, for telling another camera's raw file
     bool fromFileTime = false;  // the time is the picture's file time: not compared
     bool rawFollowed = false;   // its own raw file followed or failed to
-    bool sidecarFollowed = false;
     // The extensions (folded, each followed by '|') of raw files of its base
     // name left where they are as another camera's: told once, and their
     // sidecars stay with them. Another camera's raw file does not stand for

@@ -42,7 +42,6 @@ constexpr uint8_t SettledFlagRename = 0x04;    // a rename, not a picture (versi
 constexpr uint8_t SettledFlagsKnown = 0x07;
 
 constexpr uint64_t RenameFollowedRaw = 0x01;
-constexpr uint64_t RenameFollowedSidecar = 0x02;
 
 struct SettledFileEntry {
     std::string name;  // UTF-8

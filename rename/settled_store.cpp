@@ -115,7 +115,6 @@ static void LoadKeptRename(RenameMemory& renames, const std::wstring& names,
     rename.time = UnpackedTime(entry.size);
     rename.fromFileTime = (entry.flags & SettledFlagFileTime) != 0;
     rename.rawFollowed = (entry.changeTime & RenameFollowedRaw) != 0;
-    rename.sidecarFollowed = (entry.changeTime & RenameFollowedSidecar) != 0;
     bool changed = renames.keptChanged;
     RememberRename(renames, names.substr(0, slash), rename);
     renames.keptChanged = changed;
@@ -136,8 +135,7 @@ static void AddKeptRenames(const RenameMemory& renames, std::vector<SettledFileE
     for (const auto& [order, oldBase] : newest) {
         const RememberedRename& rename = renames.byOldBase.at(*oldBase);
         uint8_t flags = SettledFlagRename | (rename.fromFileTime ? SettledFlagFileTime : 0);
-        uint64_t followed = (rename.rawFollowed ? RenameFollowedRaw : 0) |
-                            (rename.sidecarFollowed ? RenameFollowedSidecar : 0);
+        uint64_t followed = rename.rawFollowed ? RenameFollowedRaw : 0;
         entries.push_back({Utf8(*oldBase + L"/" + rename.newBase), flags, PackedTime(rename.time),
                            order, followed});
     }

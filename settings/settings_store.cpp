@@ -27,7 +27,6 @@ static const wchar_t CannotQueryFileModifiedDate[] =
     L"Query File Modified date failed, Error %d. Using Default.";
 static const wchar_t CannotQueryFolders[] =
     L"Query Folders to monitor failed, Error %d. No folder will be monitored.";
-static const wchar_t HeifPicturesValue[] = L"HeifPictures";
 static const wchar_t CannotQueryHeifPictures[] =
     L"Query HeifPictures failed, Error %d. Using Default.";
 static const wchar_t CannotSaveHeifPictures[] =
@@ -48,12 +47,16 @@ static const wchar_t CannotSaveFolders[] =
 static const wchar_t CannotSaveCompanions[] =
     L"Cannot save Companions, Error %d. Setting is not preserved.";
 
-// The three options, in the order they are read and written.
+// The options, in the order they are read and written.
 struct StoredOption {
     std::atomic<uint32_t> SettingsRecord::*field;
     const wchar_t* valueName;
     const wchar_t* cannotQuery;
     const wchar_t* cannotSave;
+    // For an option written only once it was on or found stored, so that a
+    // registry that never had it on stays as it was: whether it is stored.
+    // Null for the options always written.
+    bool SettingsRecord::*stored = nullptr;
 };
 
 static const StoredOption StoredOptions[] = {
@@ -61,6 +64,8 @@ static const StoredOption StoredOptions[] = {
     {&SettingsRecord::LogFile, L"LogFile", CannotQueryLogFile, CannotSaveLogFile},
     {&SettingsRecord::FileModifiedDate, L"FileModifiedDate", CannotQueryFileModifiedDate,
      CannotSaveFileModifiedDate},
+    {&SettingsRecord::HeifPictures, L"HeifPictures", CannotQueryHeifPictures,
+     CannotSaveHeifPictures, &SettingsRecord::HeifPicturesStored},
 };
 
 // Opens the program key, creating it when it is missing.
@@ -76,25 +81,12 @@ static void LoadOption(HKEY key, const StoredOption& option)
     DWORD size = sizeof(number);
     LSTATUS status =
         RegGetValueW(key, nullptr, option.valueName, RRF_RT_REG_DWORD, nullptr, &number, &size);
+    if (option.stored)
+        Settings.*option.stored = status == ERROR_SUCCESS;
     if (status == ERROR_SUCCESS)
         Settings.*option.field = number != 0 ? 1u : 0u;
     else if (status != ERROR_FILE_NOT_FOUND)  // a missing value simply means the default
         LogEventFormat(option.cannotQuery, static_cast<int>(status));
-}
-
-// Read as the three options are; remembered as stored when it was there.
-static void LoadHeifPictures(HKEY key)
-{
-    Settings.HeifPictures = 0;
-    DWORD number = 0;
-    DWORD size = sizeof(number);
-    LSTATUS status =
-        RegGetValueW(key, nullptr, HeifPicturesValue, RRF_RT_REG_DWORD, nullptr, &number, &size);
-    Settings.HeifPicturesStored = status == ERROR_SUCCESS;
-    if (status == ERROR_SUCCESS)
-        Settings.HeifPictures = number != 0 ? 1u : 0u;
-    else if (status != ERROR_FILE_NOT_FOUND)
-        LogEventFormat(CannotQueryHeifPictures, static_cast<int>(status));
 }
 
 static void LoadFolders(HKEY key)
@@ -163,6 +155,8 @@ void LoadSettings()
     Settings.Autostart = 0;
     Settings.LogFile = 0;
     Settings.FileModifiedDate = 0;
+    Settings.HeifPictures = 0;
+    Settings.HeifPicturesStored = false;
 
     HKEY key = nullptr;
     LSTATUS status = OpenProgramKey(&key);
@@ -174,7 +168,6 @@ void LoadSettings()
         LoadOption(key, option);
     LoadFolders(key);
     LoadCompanions(key);
-    LoadHeifPictures(key);
     RegCloseKey(key);
 }
 
@@ -211,10 +204,14 @@ void SaveSettings()
 
     for (const StoredOption& option : StoredOptions) {
         DWORD number = (Settings.*option.field).load() != 0 ? 1u : 0u;
+        if (option.stored && number == 0 && !(Settings.*option.stored))
+            continue;
         status = RegSetValueExW(key, option.valueName, 0, REG_DWORD,
                                 reinterpret_cast<const BYTE*>(&number), sizeof(number));
         if (status != ERROR_SUCCESS)
             ReportWithCode(option.cannotSave, status);
+        else if (option.stored)
+            Settings.*option.stored = true;
     }
 
     std::wstring folders = MultiString(Settings.Folders);
@@ -231,18 +228,6 @@ void SaveSettings()
                                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         if (status != ERROR_SUCCESS)
             ReportWithCode(CannotSaveCompanions, status);
-    }
-
-    // Written once it was on or found stored, so that a registry that never
-    // had it on stays as it was.
-    if (Settings.HeifPictures.load() != 0 || Settings.HeifPicturesStored) {
-        DWORD number = Settings.HeifPictures.load() != 0 ? 1u : 0u;
-        status = RegSetValueExW(key, HeifPicturesValue, 0, REG_DWORD,
-                                reinterpret_cast<const BYTE*>(&number), sizeof(number));
-        if (status == ERROR_SUCCESS)
-            Settings.HeifPicturesStored = true;
-        else
-            ReportWithCode(CannotSaveHeifPictures, status);
     }
 
     RegCloseKey(key);

@@ -14,6 +14,7 @@
 #include "capture/exif_file.h"
 #include "capture/exif_reader.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/memory_reads.h"
 #include "tests/support/scratch_folder.h"
 
 using namespace std::string_literals;
@@ -52,26 +53,6 @@ Bytes Repeat(const Bytes& part, int times)
 }
 
 // ---- The reads made ---------------------------------------------------------
-
-struct MemoryFile {
-    const Bytes* bytes;
-    int reads = 0;
-    size_t bytesRead = 0;
-    uint64_t furthest = 0;  // end of the furthest read asked for
-};
-
-size_t ReadMemory(void* source, uint64_t offset, uint8_t* dest, size_t count)
-{
-    MemoryFile* file = static_cast<MemoryFile*>(source);
-    ++file->reads;
-    file->furthest = std::max<uint64_t>(file->furthest, offset + count);
-    if (offset >= file->bytes->size())
-        return 0;
-    size_t got = std::min<size_t>(count, file->bytes->size() - static_cast<size_t>(offset));
-    std::copy_n(file->bytes->begin() + static_cast<ptrdiff_t>(offset), got, dest);
-    file->bytesRead += got;
-    return got;
-}
 
 struct ReadCase {
     const char* name;
@@ -155,7 +136,7 @@ class ExifReads : public testing::TestWithParam<ReadCase> {};
 TEST_P(ExifReads, ReadsOnlyWhatTheWalkAsksFor)
 {
     const ReadCase& c = GetParam();
-    MemoryFile file{&c.file};
+    MemoryFile file(&c.file);
     Bytes block = {1, 2, 3};
     bool found = ReadExifBlockFrom(ReadMemory, &file, &block);
     ASSERT_EQ(found, c.found);

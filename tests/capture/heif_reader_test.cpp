@@ -17,6 +17,7 @@
 #include "capture/heif_reader.h"
 #include "tests/support/heif_fixture.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/memory_reads.h"
 
 namespace {
 
@@ -28,27 +29,6 @@ Bytes DateBlock(uint16_t tag = TagDateTime, bool bigEndian = false)
     exif.bigEndian = bigEndian;
     exif.tags = {AsciiTag(tag, "2023:04:01 07:29:26")};
     return ExifBlock(exif);
-}
-
-struct MemoryFile {
-    explicit MemoryFile(const Bytes* file) : bytes(file) {}
-    const Bytes* bytes;
-    int reads = 0;
-    size_t bytesRead = 0;
-    std::vector<std::pair<uint64_t, uint64_t>> ranges;  // [offset, offset + count) asked for
-};
-
-size_t ReadMemory(void* source, uint64_t offset, uint8_t* dest, size_t count)
-{
-    MemoryFile* file = static_cast<MemoryFile*>(source);
-    ++file->reads;
-    file->ranges.emplace_back(offset, offset + count);
-    if (offset >= file->bytes->size())
-        return 0;
-    size_t got = std::min<size_t>(count, file->bytes->size() - static_cast<size_t>(offset));
-    std::copy_n(file->bytes->begin() + static_cast<ptrdiff_t>(offset), got, dest);
-    file->bytesRead += got;
-    return got;
 }
 
 // The date text the reads find, "" when none: the first of the three date

@@ -16,6 +16,7 @@
 
 #include "capture/exif_file.h"
 #include "capture/exif_reader.h"
+#include "tests/support/memory_reads.h"
 
 namespace {
 
@@ -90,28 +91,9 @@ void CheckPrefixWalk(const uint8_t* data, size_t size, const Walk& whole)
     }
 }
 
-struct MemoryFile {
-    const uint8_t* data;
-    size_t size;
-    int reads;
-    size_t bytesRead;
-};
-
-size_t ReadMemory(void* source, uint64_t offset, uint8_t* dest, size_t count)
-{
-    MemoryFile* file = static_cast<MemoryFile*>(source);
-    ++file->reads;
-    if (offset >= file->size)
-        return 0;
-    size_t got = count < file->size - offset ? count : file->size - static_cast<size_t>(offset);
-    std::memcpy(dest, file->data + offset, got);
-    file->bytesRead += got;
-    return got;
-}
-
 void CheckSparseReads(const uint8_t* data, size_t size, const Walk& whole)
 {
-    MemoryFile file{data, size, 0, 0};
+    MemoryFile file(data, size);
     std::vector<uint8_t> block;
     bool found = ReadExifBlockFrom(ReadMemory, &file, &block);
     Check(file.reads <= ExifMaxReads, "read limit kept");

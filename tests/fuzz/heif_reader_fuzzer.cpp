@@ -17,6 +17,7 @@
 #include "capture/exif_reader.h"
 #include "capture/heif_file.h"
 #include "capture/heif_reader.h"
+#include "tests/support/memory_reads.h"
 
 namespace {
 
@@ -101,25 +102,6 @@ void CheckLongerFile(const uint8_t* data, size_t size)
         Check(walk.needed > size && walk.needed <= fileSize, "asks for bytes inside the file");
 }
 
-struct MemoryFile {
-    const uint8_t* data;
-    size_t size;
-    int reads;
-    size_t bytesRead;
-};
-
-size_t ReadMemory(void* source, uint64_t offset, uint8_t* dest, size_t count)
-{
-    MemoryFile* file = static_cast<MemoryFile*>(source);
-    ++file->reads;
-    if (offset >= file->size)
-        return 0;
-    size_t got = count < file->size - offset ? count : file->size - static_cast<size_t>(offset);
-    std::memcpy(dest, file->data + offset, got);
-    file->bytesRead += got;
-    return got;
-}
-
 // The item's data joined, as all bytes of the file hold it.
 std::vector<uint8_t> ItemData(const uint8_t* data, const HeifExifItem& item)
 {
@@ -143,7 +125,7 @@ void CheckDateTags(const std::vector<uint8_t>& block)
 
 void CheckReads(const uint8_t* data, size_t size, const Walk& whole, size_t headerNeeded)
 {
-    MemoryFile file{data, size, 0, 0};
+    MemoryFile file(data, size);
     std::vector<uint8_t> block;
     bool found = ReadHeifExifBlockFrom(ReadMemory, &file, size, &block);
     Check(file.bytesRead <= HeifMaxReadBytes, "read bound kept");
