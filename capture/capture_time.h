@@ -27,6 +27,7 @@ enum class CaptureTimeRead {
     DateUnreadable,  // the deciding property lies outside its block
     DateNotADate,    // the deciding property is not six numbers
     FileTimeUnread,  // the fallback could not convert the file's time
+    Incomplete,      // a video not yet whole (no movie box yet): try later, not logged
 };
 
 // What naming a picture after its file time needs to know of its folder's
