@@ -7,7 +7,9 @@
 #include "capture/ascii_text.h"
 #include "capture/heif_file.h"
 #include "capture/long_path.h"
+#include "capture/video_file.h"
 #include "events/event_history.h"
+#include "rename/video_listing.h"
 #include "settings/settings.h"
 
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
@@ -23,11 +25,13 @@ constexpr size_t EntriesBetweenLooks = 512;
 std::atomic<DirectoryQuery> QueryDirectory{GetFileInformationByHandleEx};
 
 // ".jpg" and ".jpeg" and every longer extension that begins so, any ASCII
-// case; with the HeifPictures option on, the HEIF extensions too.
+// case; with the HeifPictures option on, the HEIF extensions too, and with
+// the VideoFiles option on, the videos'.
 static bool IsPictureExtension(const wchar_t* extension)
 {
     return AsciiEqualNoCase(extension, L".jpg", 4) || AsciiEqualNoCase(extension, L".jpeg", 5) ||
-           (Settings.HeifPictures.load() != 0 && IsHeifExtension(extension));
+           (Settings.HeifPictures.load() != 0 && IsHeifExtension(extension)) ||
+           (Settings.VideoFiles.load() != 0 && IsVideoExtension(extension));
 }
 
 static uint64_t Number(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
@@ -56,24 +60,29 @@ static bool IsCompanionExtension(const CompanionList& list, const wchar_t* exten
 }
 
 // Directories are never pictures; one named like a raw file is listed with
-// the raw files, since it takes a companion's name as a file would.
+// the raw files, since it takes a companion's name as a file would. A video
+// whose extension is a companion's is listed as both: it is renamed as a
+// picture unless it travels with one (video_listing.h).
 static void AddEntry(std::wstring name, ListedFile times, FolderListing* listing)
 {
     const wchar_t* extension = nullptr;
     if (FAILED(PathCchFindExtension(name.c_str(), name.size() + 1, &extension)))
         return;
+    size_t at = static_cast<size_t>(extension - name.c_str());
     bool picture = !(times.attributes & FILE_ATTRIBUTE_DIRECTORY) && IsPictureExtension(extension);
-    if (!picture && !IsCompanionExtension(*listing->companions, extension))
+    bool travels = IsCompanionExtension(*listing->companions, extension) ||
+                   (Settings.VideoFiles.load() != 0 && IsClipMetadataName(name, at));
+    if (!picture && !travels)
         return;
 
-    times.extension = static_cast<size_t>(extension - name.c_str());
+    times.extension = at;
     times.name = std::move(name);
-    if (picture) {
-        listing->pictures.push_back(std::move(times));
-    } else {
+    if (!picture || (travels && IsVideoExtension(extension))) {
         listing->rawsByName.emplace(FoldedName(times.name), listing->raws.size());
-        listing->raws.push_back(std::move(times));
+        listing->raws.push_back(times);
     }
+    if (picture)
+        listing->pictures.push_back(std::move(times));
 }
 
 template <typename Entry>
@@ -286,8 +295,16 @@ std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const 
         std::wstring name = base;
         name += L'.';
         name += extension;
-        if (const ListedFile* raw = ListedByName(listing, name))
+        // A video listed as a companion is not its own.
+        const ListedFile* raw = ListedByName(listing, name);
+        if (raw && !AsciiEqualNoCase(raw->name.c_str(), picture.name.c_str()))
             companions.push_back({raw, name, L"." + extension, false, nullptr});
+    }
+    // A Sony clip's own metadata file (C0001M01.XML) goes with it.
+    if (IsListedVideo(picture)) {
+        if (const ListedFile* metadata = ListedByName(listing, base + ClipMetadataSuffix))
+            companions.push_back(
+                {metadata, metadata->name, metadata->name.substr(base.size()), true, nullptr});
     }
     if (!list.sidecars)
         return companions;

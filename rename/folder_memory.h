@@ -5,6 +5,7 @@
 
 #include "rename/busy_files.h"
 #include "rename/folder_listing.h"
+#include "rename/incomplete_videos.h"
 #include "rename/online_only.h"
 #include "rename/rename_memory.h"
 #include "rename/settled_pictures.h"
@@ -14,6 +15,7 @@ struct FolderMemory {
     SettledPictures settled;
     RenameMemory renames;
     BusyFiles busy;
+    IncompleteVideos incomplete;
     KeptPicturesFile keptFile;
     OnlineOnlyPictures onlineOnly;
     ListingMethod listingMethod = ListingMethod::NotTried;  // found by the first listing

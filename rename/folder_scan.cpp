@@ -19,6 +19,7 @@
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
 #include "rename/target_name.h"
+#include "rename/video_listing.h"
 #include "settings/statistics.h"
 
 static const wchar_t Renamed[] = L"Renamed %s to %s";
@@ -26,6 +27,7 @@ static const wchar_t RenameFailed[] = L"Error %d renaming %s to %s";
 static const wchar_t CannotRead[] = L"Error %d reading %s, File not renamed";
 static const wchar_t AnotherShot[] = L"%s is not renamed with %s: its capture time differs";
 static const wchar_t LeftOnline[] = L"%s is online-only and was not downloaded, File not renamed";
+static const wchar_t LeftCut[] = L"%s is incomplete, File not renamed";
 
 // Room for any file name (at most 259 characters) twice over in a target path.
 constexpr size_t TargetPathRoom = 520;
@@ -162,6 +164,8 @@ static bool NothingMoreFollows(const ScanState& scan, const RememberedRename& re
 // empty for one named after the base name alone.
 static std::wstring SidecarRawExtension(const std::wstring& name, size_t baseLength)
 {
+    if (IsClipMetadataName(name, name.rfind(L'.')))
+        return {};
     size_t last = name.rfind(L'.');
     if (last == std::wstring::npos || last <= baseLength + 1)
         return {};
@@ -220,6 +224,19 @@ static void LeaveOnlineOnly(ScanState& scan, const ListedFile& picture, const st
         LogEventFormat(LeftOnline, path.c_str());
 }
 
+// A video whose movie box is not written yet: waited for on the busy
+// schedule, given up with one line once it stays cut and unchanged.
+static void WaitForCutVideo(ScanState& scan, const ListedFile& video, const std::wstring& path)
+{
+    if (NoteIncomplete(scan.memory.incomplete, video.name, video.size, video.lastWrite,
+                       GetTickCount64())) {
+        LogEventFormat(LeftCut, path.c_str());
+        Settle(scan, video.name, video, PictureOutcome::Incomplete);
+        return;
+    }
+    WaitForRetry(scan, video.name);
+}
+
 static void ScanPicture(ScanState& scan, const ListedFile& picture)
 {
     std::wstring oldPath = scan.folder + picture.name;
@@ -248,6 +265,10 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     if (read == CaptureTimeRead::Busy) {
         // Still being written (or held): waited for, neither read nor named.
         WaitForRetry(scan, picture.name);
+        return;
+    }
+    if (read == CaptureTimeRead::Incomplete) {
+        WaitForCutVideo(scan, picture, oldPath);
         return;
     }
     if (read == CaptureTimeRead::ReadFailed) {
@@ -314,6 +335,16 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     MoveCompanionsAlong(scan, picture, companions, newPath.data(), time, fromFileTime);
 }
 
+// A video that travels with pictures (a Live Photo's MOV with MOV listed)
+// landing after its picture was renamed follows that picture as a raw file
+// would, rather than being named after its own time.
+static bool FollowsRenamedPicture(ScanState& scan, const ListedFile& picture)
+{
+    return !scan.memory.renames.byOldBase.empty() && IsListedVideo(picture) &&
+           RawExtensionOf(scan.listing, picture) &&
+           FindRename(scan.memory.renames, picture.name.substr(0, picture.extension));
+}
+
 // The picture rename a companion that landed late belongs to: a raw file's
 // by its base name; a sidecar's by its base name, or by the base name of the
 // whole name it bears (DSC_0001.NEF.xmp).
@@ -325,7 +356,9 @@ struct LateCompanion {
 
 static bool FindLateCompanion(ScanState& scan, const ListedFile& file, LateCompanion* late)
 {
-    late->oldBase = file.name.substr(0, file.extension);
+    late->oldBase = IsClipMetadataName(file.name, file.extension)
+                        ? ClipBaseOf(file.name)
+                        : file.name.substr(0, file.extension);
     late->rawExtension = RawExtensionOf(scan.listing, file);
     late->rename = FindRename(scan.memory.renames, late->oldBase);
     if (!late->rename && !late->rawExtension) {
@@ -358,8 +391,10 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
                     : rename.rawFollowed || IsOtherShot(rename, *late.rawExtension))
             continue;
         if (!basesMade) {
-            for (const ListedFile& picture : scan.listing.pictures)
-                pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+            for (const ListedFile& picture : scan.listing.pictures) {
+                if (!FollowsRenamedPicture(scan, picture))
+                    pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+            }
             basesMade = true;
         }
         if (pictureBases.count(FoldedName(late.oldBase)))
@@ -414,6 +449,7 @@ void ScanFolder(const wchar_t* folderPath, uint32_t length, FolderMemory& memory
     FolderListing listing;
     switch (ListFolder(folder, &listing, &memory.listingMethod, endEvents, endEventCount)) {
     case ListingResult::Listed:
+        SetApartTravellingVideos(&listing);
         break;
     case ListingResult::NotListed:
         // A folder that cannot be listed has nothing to retry: its monitor
@@ -440,6 +476,7 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
                  const HANDLE* endEvents, DWORD endEventCount)
 {
     BeginBusyScan(memory.busy);
+    BeginIncompleteScan(memory.incomplete);
     BeginSettledScan(memory.settled);
 
     ScanState scan = {folder,
@@ -451,6 +488,9 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
     bool calledOff = false;
     size_t worked = 0;
     for (const ListedFile& picture : listing.pictures) {
+        // Not a picture of its own: it follows the one renamed before it.
+        if (FollowsRenamedPicture(scan, picture))
+            continue;
         // Asked before every picture that is read, and every so many settled
         // ones.
         if (++worked % PicturesBetweenLooks == 0 && ScanCalledOff(endEvents, endEventCount)) {
@@ -471,6 +511,7 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
         FollowLateCompanions(scan, endEvents, endEventCount);
         // Pictures a scan called off did not reach stay remembered as they were.
         EndSettledScan(memory.settled);
+        EndIncompleteScan(memory.incomplete);
         NoteOnlineOnlyPictures(memory.onlineOnly, scan.onlineOnlyWaiting, GetTickCount64());
     }
     EndBusyScan(memory.busy);

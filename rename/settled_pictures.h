@@ -19,6 +19,7 @@ enum class PictureOutcome : uint8_t {
     FileTimeUnread,     // the fallback could not read the file's time
     TargetUntested,     // the existence test of its target name failed
     OnlineOnly,         // a cloud provider's placeholder, left unread
+    Incomplete,         // a video left cut and unchanged for minutes, reported once
 };
 
 struct SettledPicture {

@@ -34,3 +34,5 @@
 #define IDC_COMPANIONS 1020
 // HEIC and HEIF pictures renamed too, on the Settings page.
 #define IDC_HEIF_PICTURES 1021
+// Phones' and cameras' videos renamed too, on the HEIC box's row.
+#define IDC_VIDEO_FILES 1022

@@ -17,6 +17,10 @@ struct SettingsRecord {
     // only once it was on or found stored, so a registry without it stays so.
     std::atomic<uint32_t> HeifPictures{0};
     bool HeifPicturesStored = false;
+    // Phones' and cameras' videos renamed by their capture time; read by the
+    // scans, stored only once it was on, as HeifPictures.
+    std::atomic<uint32_t> VideoFiles{0};
+    bool VideoFilesStored = false;
     std::list<std::wstring> Folders;  // as the folder picker gave them; may repeat
     // The "Companions" value's text as stored or typed; only the
     // user-interface thread touches it (the scans take the parsed list,

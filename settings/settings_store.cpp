@@ -31,6 +31,9 @@ static const wchar_t CannotQueryHeifPictures[] =
     L"Query HeifPictures failed, Error %d. Using Default.";
 static const wchar_t CannotSaveHeifPictures[] =
     L"Cannot save HeifPictures option, Error %d. Setting is not preserved.";
+static const wchar_t CannotQueryVideoFiles[] = L"Query VideoFiles failed, Error %d. Using Default.";
+static const wchar_t CannotSaveVideoFiles[] =
+    L"Cannot save VideoFiles option, Error %d. Setting is not preserved.";
 static const wchar_t CannotQueryCompanions[] = L"Query Companions failed, Error %d. Using Default.";
 static const wchar_t QueryingFolders[] = L"Querying the following folder(s):";
 
@@ -66,6 +69,8 @@ static const StoredOption StoredOptions[] = {
      CannotSaveFileModifiedDate},
     {&SettingsRecord::HeifPictures, L"HeifPictures", CannotQueryHeifPictures,
      CannotSaveHeifPictures, &SettingsRecord::HeifPicturesStored},
+    {&SettingsRecord::VideoFiles, L"VideoFiles", CannotQueryVideoFiles, CannotSaveVideoFiles,
+     &SettingsRecord::VideoFilesStored},
 };
 
 // Opens the program key, creating it when it is missing.
@@ -157,6 +162,8 @@ void LoadSettings()
     Settings.FileModifiedDate = 0;
     Settings.HeifPictures = 0;
     Settings.HeifPicturesStored = false;
+    Settings.VideoFiles = 0;
+    Settings.VideoFilesStored = false;
 
     HKEY key = nullptr;
     LSTATUS status = OpenProgramKey(&key);

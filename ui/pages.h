@@ -21,7 +21,7 @@ struct OptionBox {
     std::atomic<uint32_t> SettingsRecord::*option;
     const wchar_t* cannotFill;  // reported when the box cannot be set
 };
-extern const OptionBox OptionBoxes[4];
+extern const OptionBox OptionBoxes[5];
 
 // The Companions text the Settings page shows: the stored one, or the
 // default list while the value is absent.

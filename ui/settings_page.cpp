@@ -18,16 +18,18 @@ static const wchar_t CannotFillLogFile[] = L"Cannot fill LogFile value, Error %d
 static const wchar_t CannotFillFileModifiedDate[] =
     L"Cannot fill Use-File-Modified-Date value, Error %d";
 static const wchar_t CannotFillHeifPictures[] = L"Cannot fill HeifPictures value, Error %d";
+static const wchar_t CannotFillVideoFiles[] = L"Cannot fill VideoFiles value, Error %d";
 static const wchar_t CannotShowFolders[] =
     L"Unable to retrieve Listbox handle, Cannot show monitored folders, Error %d";
 static const wchar_t CannotAddFolder[] = L"Unable to add folder, Error %d";
 static const wchar_t PickerTitle[] = L"Browse for folder to monitor in...";
 
-const OptionBox OptionBoxes[4] = {
+const OptionBox OptionBoxes[5] = {
     {IDC_AUTOSTART, &SettingsRecord::Autostart, CannotFillAutostart},
     {IDC_LOG_FILE, &SettingsRecord::LogFile, CannotFillLogFile},
     {IDC_FILE_MODIFIED_DATE, &SettingsRecord::FileModifiedDate, CannotFillFileModifiedDate},
     {IDC_HEIF_PICTURES, &SettingsRecord::HeifPictures, CannotFillHeifPictures},
+    {IDC_VIDEO_FILES, &SettingsRecord::VideoFiles, CannotFillVideoFiles},
 };
 
 static void ReportWithLastError(const wchar_t* format)

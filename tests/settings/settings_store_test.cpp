@@ -157,43 +157,69 @@ TEST_F(SettingsStore, NumberStoredAsTwoIsSavedBackAsOne)
     }
 }
 
-// ---------------------------------------------------------------- HEIF pictures
+// ---------------------------------------------------------------- opt-in options
+
+// The options that widen what is renamed, each absent until it is first on.
+struct OptInOption {
+    const wchar_t* name;
+    std::atomic<uint32_t> SettingsRecord::*field;
+    const wchar_t* queryFailedAsAString;
+};
+const OptInOption OptInOptions[] = {
+    {L"HeifPictures", &SettingsRecord::HeifPictures,
+     L"Query HeifPictures failed, Error 1630. Using Default."},
+    {L"VideoFiles", &SettingsRecord::VideoFiles,
+     L"Query VideoFiles failed, Error 1630. Using Default."},
+};
 
 // Absent until it is first turned on; then kept, on or off, like the others.
-TEST_F(SettingsStore, HeifPicturesIsWrittenOnlyOnceItWasOn)
+TEST_F(SettingsStore, OptInOptionsAreWrittenOnlyOnceTheyWereOn)
 {
-    LoadSettings();
-    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
-    SaveSettings();
-    EXPECT_FALSE(Value(ProgramKey, L"HeifPictures").present);
+    for (const OptInOption& option : OptInOptions) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(option.name)));
+        LoadSettings();
+        EXPECT_EQ((Settings.*option.field).load(), 0u);
+        SaveSettings();
+        EXPECT_FALSE(Value(ProgramKey, option.name).present);
 
-    Settings.HeifPictures = 1;
-    SaveSettings();
-    RawValue on = Value(ProgramKey, L"HeifPictures");
-    EXPECT_EQ(on.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(on.bytes, DwordBytes(1));
+        Settings.*option.field = 1;
+        SaveSettings();
+        RawValue on = Value(ProgramKey, option.name);
+        EXPECT_EQ(on.type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(on.bytes, DwordBytes(1));
+        for (const OptInOption& other : OptInOptions) {
+            if (&other != &option)
+                EXPECT_FALSE(Value(ProgramKey, other.name).present) << other.name;
+        }
 
-    LoadSettings();
-    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
-    Settings.HeifPictures = 0;
-    SaveSettings();
-    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(0));
-    // The reload's line for the (empty) folder list, and nothing of the option.
-    EXPECT_EQ(LoggedTexts(), std::vector<std::wstring>{QueryingFolders});
+        ClearEventHistory();
+        LoadSettings();
+        EXPECT_EQ((Settings.*option.field).load(), 1u);
+        Settings.*option.field = 0;
+        SaveSettings();
+        EXPECT_EQ(Value(ProgramKey, option.name).bytes, DwordBytes(0));
+        // The reload's line for the (empty) folder list, and nothing of the option.
+        EXPECT_EQ(LoggedTexts(), std::vector<std::wstring>{QueryingFolders});
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, ProgramKey, option.name);
+    }
 }
 
-TEST_F(SettingsStore, HeifPicturesReadsNonZeroAsOneAndAnotherTypeAsOff)
+TEST_F(SettingsStore, OptInOptionsReadNonZeroAsOneAndAnotherTypeAsOff)
 {
-    SetDword(ProgramKey, L"HeifPictures", 2);
-    LoadSettings();
-    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
+    for (const OptInOption& option : OptInOptions) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(option.name)));
+        SetDword(ProgramKey, option.name, 2);
+        LoadSettings();
+        EXPECT_EQ((Settings.*option.field).load(), 1u);
 
-    SetText(ProgramKey, L"HeifPictures", REG_SZ, L"1");
-    LoadSettings();
-    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
-    EXPECT_EQ(LoggedTexts(),
-              std::vector<std::wstring>{L"Query HeifPictures failed, Error 1630. Using Default."});
-    Settings.HeifPictures = 0;
+        ClearEventHistory();
+        SetText(ProgramKey, option.name, REG_SZ, L"1");
+        LoadSettings();
+        EXPECT_EQ((Settings.*option.field).load(), 0u);
+        EXPECT_EQ(LoggedTexts(), std::vector<std::wstring>{option.queryFailedAsAString});
+        Settings.*option.field = 0;
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, ProgramKey, option.name);
+    }
 }
 
 // ---------------------------------------------------------------- folder list

@@ -274,42 +274,57 @@ TEST_F(SettingsPageTest, CompanionsAreShownStoredByOkAndKeptByCancel)
     UseCompanions(nullptr);
 }
 
-// The HEIF box: unticked and untouched, OK leaves the value absent (as every
-// run before the option); ticked, OK stores and uses it; Cancel keeps what was;
-// unticked again, OK stores the 0.
-TEST_F(SettingsPageTest, HeifBoxIsShownStoredByOkAndKeptByCancel)
+// The opt-in boxes (HEIF pictures, videos): unticked and untouched, OK leaves
+// the value absent (as every run before the option); ticked, OK stores and
+// uses it, and only it; Cancel keeps what was; unticked again, OK stores the 0.
+struct OptInBox {
+    int id;
+    const wchar_t* valueName;
+    std::atomic<uint32_t> SettingsRecord::*option;
+};
+
+TEST_F(SettingsPageTest, OptInBoxesAreShownStoredByOkAndKeptByCancel)
 {
+    const OptInBox boxes[] = {{IDC_HEIF_PICTURES, L"HeifPictures", &SettingsRecord::HeifPictures},
+                              {IDC_VIDEO_FILES, L"VideoFiles", &SettingsRecord::VideoFiles}};
     StartAsProgram(0, 0, 0, {});
-    Open();
-    EXPECT_FALSE(IsChecked(Box(IDC_HEIF_PICTURES)));
-    ClickLater(run->Control(IDOK));
-    EXPECT_EQ(run->WaitForEnd(), IDOK);
-    EXPECT_FALSE(Value(ProgramKey, L"HeifPictures").present);
+    for (const OptInBox& box : boxes) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(box.valueName)));
+        const OptInBox& other = &box == &boxes[0] ? boxes[1] : boxes[0];
+        run.reset();
+        Open();
+        EXPECT_FALSE(IsChecked(Box(box.id)));
+        ClickLater(run->Control(IDOK));
+        EXPECT_EQ(run->WaitForEnd(), IDOK);
+        EXPECT_FALSE(Value(ProgramKey, box.valueName).present);
 
-    run.reset();
-    Open();
-    Click(Box(IDC_HEIF_PICTURES));
-    ClickLater(run->Control(IDOK));
-    EXPECT_EQ(run->WaitForEnd(), IDOK);
-    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
-    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(1));
+        run.reset();
+        Open();
+        Click(Box(box.id));
+        ClickLater(run->Control(IDOK));
+        EXPECT_EQ(run->WaitForEnd(), IDOK);
+        EXPECT_EQ((Settings.*box.option).load(), 1u);
+        EXPECT_EQ(Value(ProgramKey, box.valueName).bytes, DwordBytes(1));
+        EXPECT_EQ((Settings.*other.option).load(), 0u);
 
-    run.reset();
-    Open();
-    EXPECT_TRUE(IsChecked(Box(IDC_HEIF_PICTURES)));
-    Click(Box(IDC_HEIF_PICTURES));
-    Click(run->Control(IDCANCEL));
-    EXPECT_EQ(run->WaitForEnd(), IDCANCEL);
-    EXPECT_EQ(Settings.HeifPictures.load(), 1u);
-    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(1));
+        run.reset();
+        Open();
+        EXPECT_TRUE(IsChecked(Box(box.id)));
+        EXPECT_FALSE(IsChecked(Box(other.id)));
+        Click(Box(box.id));
+        Click(run->Control(IDCANCEL));
+        EXPECT_EQ(run->WaitForEnd(), IDCANCEL);
+        EXPECT_EQ((Settings.*box.option).load(), 1u);
+        EXPECT_EQ(Value(ProgramKey, box.valueName).bytes, DwordBytes(1));
 
-    run.reset();
-    Open();
-    Click(Box(IDC_HEIF_PICTURES));
-    ClickLater(run->Control(IDOK));
-    EXPECT_EQ(run->WaitForEnd(), IDOK);
-    EXPECT_EQ(Settings.HeifPictures.load(), 0u);
-    EXPECT_EQ(Value(ProgramKey, L"HeifPictures").bytes, DwordBytes(0));
+        run.reset();
+        Open();
+        Click(Box(box.id));
+        ClickLater(run->Control(IDOK));
+        EXPECT_EQ(run->WaitForEnd(), IDOK);
+        EXPECT_EQ((Settings.*box.option).load(), 0u);
+        EXPECT_EQ(Value(ProgramKey, box.valueName).bytes, DwordBytes(0));
+    }
 }
 
 // ---------------------------------------------------------------- Cancel, Escape, close box, Exit
