@@ -16,49 +16,31 @@
 #include "settings/companions.h"
 #include "tests/rename/scan_fixture.h"
 #include "tests/support/heif_fixture.h"
+#include "tests/support/video_fixture.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::wstring>;
 
-// Seconds from 1904-01-01 to 1970-01-01, the movie header's epoch.
-constexpr uint64_t MovieEpochOffset = 2082844800;
-
 // 2023-04-01 05:29:31 UTC: 07:29:31 in Central European summer time.
-constexpr uint64_t SpringUtc = 1680326971 + MovieEpochOffset;
+const uint64_t SpringUtc = MovieSeconds(2023, 4, 1, 5, 29, 31);
 // 2023-01-15 10:00:00 UTC: 11:00:00 in Central European winter time.
-constexpr uint64_t WinterUtc = 1673776800 + MovieEpochOffset;
-
-Bytes Box(const char* type, const Bytes& payload)
-{
-    Bytes box;
-    PutNumber(&box, payload.size() + 8, 4);
-    box.insert(box.end(), type, type + 4);
-    box.insert(box.end(), payload.begin(), payload.end());
-    return box;
-}
+const uint64_t WinterUtc = MovieSeconds(2023, 1, 15, 10, 0, 0);
 
 // A phone's video as a copier leaves it: the file type, the media data, then
-// the movie box with its header (version 0, the creation time in seconds since
-// 1904 UTC). Without the movie box it is a video whose copy was cut short.
-Bytes PhoneVideo(uint64_t creation, bool whole = true, uint32_t mediaBytes = 4096)
+// the movie box with its header's creation time (UTC). Cut, its movie box
+// runs past the file's end: a copy not finished yet.
+Bytes PhoneVideo(uint64_t creation, bool whole = true)
 {
-    Bytes ftyp = {'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'm', 'p', '4', '2'};
-    Bytes video = Box("ftyp", ftyp);
-    Bytes media = Box("mdat", Bytes(mediaBytes, 0x5A));
-    video.insert(video.end(), media.begin(), media.end());
+    VideoFixture video;
+    video.majorBrand = "isom";
+    video.mediaBytes = 4096;
+    video.movieSeconds = creation;
+    Bytes bytes = BuildVideo(video);
     if (!whole)
-        return video;
-    Bytes mvhd(4, 0);  // version 0, flags
-    PutNumber(&mvhd, creation, 4);
-    PutNumber(&mvhd, creation, 4);  // modification
-    PutNumber(&mvhd, 600, 4);       // time scale
-    PutNumber(&mvhd, 600, 4);       // duration
-    mvhd.resize(100, 0);
-    Bytes moov = Box("moov", Box("mvhd", mvhd));
-    video.insert(video.end(), moov.begin(), moov.end());
-    return video;
+        bytes.resize(bytes.size() - 40);
+    return bytes;
 }
 
 Bytes HeifWithDate(const std::string& date)

@@ -188,8 +188,9 @@ TEST_F(SettingsStore, OptInOptionsAreWrittenOnlyOnceTheyWereOn)
         EXPECT_EQ(on.type, static_cast<DWORD>(REG_DWORD));
         EXPECT_EQ(on.bytes, DwordBytes(1));
         for (const OptInOption& other : OptInOptions) {
-            if (&other != &option)
+            if (&other != &option) {
                 EXPECT_FALSE(Value(ProgramKey, other.name).present) << other.name;
+            }
         }
 
         ClearEventHistory();
