@@ -16,5 +16,5 @@ struct FolderMemory {
     BusyFiles busy;
     KeptPicturesFile keptFile;
     OnlineOnlyPictures onlineOnly;
-    ListingMethod listingMethod = ListingMethod::NotTried;  // found by the first listing
+    ListingWay listingMethod;  // found by the first listing; a listing failed part-way
 };
