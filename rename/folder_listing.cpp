@@ -13,7 +13,7 @@
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] =
     L"FindFirstFile for %s returns %d, Directory is not monitored";
-static const wchar_t ListingFailedPartWay[] = L"Listing %s failed part-way, Error %d";
+static const wchar_t ListingFailedMidway[] = L"Listing %s failed part-way, Error %d";
 
 static const wchar_t SidecarExtension[] = L".xmp";
 
@@ -103,9 +103,9 @@ static void AddBatch(const uint8_t* at, FolderListing* listing)
 // What one way of listing came to.
 enum class WayOutcome : uint8_t {
     Listed,
-    Empty,          // the first answer found nothing
-    FirstFailed,    // the first query or call failed with error
-    FailedPartWay,  // a later one failed with error
+    Empty,         // the first answer found nothing
+    FirstFailed,   // the first query or call failed with error
+    FailedMidway,  // a later one failed with error
     CalledOff,
 };
 
@@ -132,7 +132,7 @@ static ListingRead QueryEntries(HANDLE directory, FILE_INFO_BY_HANDLE_CLASS rest
             // nothing at all when it is empty, and says "no such file".
             if (error == ERROR_NO_MORE_FILES || (first && error == ERROR_FILE_NOT_FOUND))
                 return {first ? WayOutcome::Empty : WayOutcome::Listed, ERROR_SUCCESS};
-            return {first ? WayOutcome::FirstFailed : WayOutcome::FailedPartWay, error};
+            return {first ? WayOutcome::FirstFailed : WayOutcome::FailedMidway, error};
         }
         AddBatch<Entry>(reinterpret_cast<const uint8_t*>(buffer.data()), listing);
         if (ScanCalledOff(endEvents, endEventCount))
@@ -176,7 +176,7 @@ static ListingRead FindEntries(const std::wstring& folderPath, FolderListing* li
         if (!findNext(search, &found)) {
             DWORD error = GetLastError();
             if (error != ERROR_NO_MORE_FILES)
-                read = {WayOutcome::FailedPartWay, error};
+                read = {WayOutcome::FailedMidway, error};
             break;
         }
     }
@@ -234,7 +234,7 @@ static ListingRead ReadEntries(const std::wstring& folderPath, HANDLE directory,
 {
     bool finding = way->method == ListingMethod::NotTried;
     bool emptyAnswered = false;
-    ListingRead partWay = {WayOutcome::Listed, ERROR_SUCCESS};
+    ListingRead midway = {WayOutcome::Listed, ERROR_SUCCESS};
     ListingMethod method = finding ? ListingMethod::IdBothDirectory : way->method;
     for (;; method = method == ListingMethod::IdBothDirectory ? ListingMethod::FullDirectory
                                                               : ListingMethod::FindFiles) {
@@ -250,7 +250,7 @@ static ListingRead ReadEntries(const std::wstring& folderPath, HANDLE directory,
         case WayOutcome::CalledOff:
             return read;
         case WayOutcome::Empty:
-            if (partWay.error != ERROR_SUCCESS)
+            if (midway.error != ERROR_SUCCESS)
                 break;
             if (emptyAnswered)
                 return read;  // the check agrees
@@ -261,18 +261,18 @@ static ListingRead ReadEntries(const std::wstring& folderPath, HANDLE directory,
             way->method = method;
             return read;
         case WayOutcome::FirstFailed:
-            movesOn = partWay.error != ERROR_SUCCESS || ListingClassRefused(read.error) ||
+            movesOn = midway.error != ERROR_SUCCESS || ListingClassRefused(read.error) ||
                       (finding && !NoOtherWayLists(read.error));
             break;
-        case WayOutcome::FailedPartWay:
-            partWay = read;
+        case WayOutcome::FailedMidway:
+            midway = read;
             break;
         }
         if (movesOn && !lastWay)
             continue;
         ForgetEntries(listing);
-        if (partWay.error != ERROR_SUCCESS)
-            return partWay;
+        if (midway.error != ERROR_SUCCESS)
+            return midway;
         if (emptyAnswered)
             return {WayOutcome::Empty, ERROR_SUCCESS};
         return read;
@@ -309,19 +309,19 @@ ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing,
         read = ReadEntries(folderPath, directory, listing, way, endEvents, endEventCount);
         CloseHandle(directory);
     }
-    bool failedPartWay = way->failedPartWay;
-    way->failedPartWay = read.outcome == WayOutcome::FailedPartWay;
+    bool failedMidway = way->failedMidway;
+    way->failedMidway = read.outcome == WayOutcome::FailedMidway;
     switch (read.outcome) {
     case WayOutcome::CalledOff:
-        way->failedPartWay = failedPartWay;
+        way->failedMidway = failedMidway;
         return ListingResult::CalledOff;
     case WayOutcome::Listed:
     case WayOutcome::Empty:
         return ListingResult::Listed;
-    case WayOutcome::FailedPartWay:
+    case WayOutcome::FailedMidway:
         way->failedAt = GetTickCount64();
-        if (!failedPartWay)
-            LogEventFormat(ListingFailedPartWay, folderPath.c_str(), static_cast<int>(read.error));
+        if (!failedMidway)
+            LogEventFormat(ListingFailedMidway, folderPath.c_str(), static_cast<int>(read.error));
         return ListingResult::NotListed;
     case WayOutcome::FirstFailed:
         break;
@@ -341,7 +341,7 @@ bool ListFolder(const std::wstring& folderPath, FolderListing* listing)
 
 DWORD NextListingRetryMs(const ListingWay& way, ULONGLONG now)
 {
-    if (!way.failedPartWay)
+    if (!way.failedMidway)
         return INFINITE;
     ULONGLONG due = way.failedAt + ListingRetryMs;
     return due <= now ? 0 : static_cast<DWORD>(due - now);

@@ -57,7 +57,7 @@ struct ListingWay {
     ListingMethod method = ListingMethod::NotTried;
     // Every way failed part-way at the last listing (reported once): the
     // monitor lists the folder again within ListingRetryMs, change or not.
-    bool failedPartWay = false;
+    bool failedMidway = false;
     ULONGLONG failedAt = 0;  // tick count of that listing
 };
 

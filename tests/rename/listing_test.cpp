@@ -17,8 +17,8 @@ using Texts = std::vector<std::wstring>;
 struct PlayedFileSystem {
     DWORD refuseIdBoth = 0;    // error for the file-id classes' first query, 0: answered
     DWORD refuseFull = 0;      // error for the full-directory classes' first query, 0: answered
-    DWORD idBothPartWay = 0;   // error for the file-id classes' later queries, 0: answered
-    DWORD fullPartWay = 0;     // error for the full-directory classes' later queries, 0: answered
+    DWORD idBothMidway = 0;    // error for the file-id classes' later queries, 0: answered
+    DWORD fullMidway = 0;      // error for the full-directory classes' later queries, 0: answered
     DWORD findFirstError = 0;  // error for FindFirstFileExW, 0: answered
     DWORD findNextError = 0;   // error for FindNextFileW, 0: answered
     HANDLE signalAfterBatch = nullptr;  // set once a batch has been delivered
@@ -56,8 +56,8 @@ BOOL WINAPI PlayedQuery(HANDLE directory, FILE_INFO_BY_HANDLE_CLASS type, LPVOID
     if (full)
         ++Played->fullQueries;
     DWORD refusal = idBoth ? Played->refuseIdBoth : full ? Played->refuseFull : 0;
-    DWORD partWay = idBoth ? Played->idBothPartWay : full ? Played->fullPartWay : 0;
-    if (Fails(first ? refusal : partWay))
+    DWORD midway = idBoth ? Played->idBothMidway : full ? Played->fullMidway : 0;
+    if (Fails(first ? refusal : midway))
         return FALSE;
     if (!GetFileInformationByHandleEx(directory, type, buffer, size)) {
         DWORD error = GetLastError();
@@ -361,7 +361,7 @@ TEST_F(ListingTest, AnEmptyFirstAnswerOfADriveRootIsTrusted)
 
 // A listing that fails after its first batch (OneDrive and SharePoint folders
 // have failed so with 87) is made again the next way, which the watch keeps.
-TEST_F(ListingTest, AListingThatFailsPartWayIsMadeTheNextWay)
+TEST_F(ListingTest, AListingThatFailsMidwayIsMadeTheNextWay)
 {
     const ClassAnswers cases[] = {
         {"file-id class failing part-way", ERROR_INVALID_PARAMETER, 0,
@@ -371,8 +371,8 @@ TEST_F(ListingTest, AListingThatFailsPartWayIsMadeTheNextWay)
     };
     for (const ClassAnswers& c : cases) {
         SCOPED_TRACE(c.fileSystem);
-        played.idBothPartWay = c.idBoth;
-        played.fullPartWay = c.full;
+        played.idBothMidway = c.idBoth;
+        played.fullMidway = c.full;
         PutDated(L"DSC_0001.jpg");
         FolderMemory watch;
         EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
@@ -388,10 +388,10 @@ TEST_F(ListingTest, AListingThatFailsPartWayIsMadeTheNextWay)
 // When every way fails part-way, nothing is renamed; one line says so, not
 // one per scan, and the monitor is told to list the folder again within a
 // minute. Once a listing succeeds the pictures are renamed and the retry ends.
-TEST_F(ListingTest, AListingThatEveryWayFailsPartWayIsReportedOnceAndTriedAgain)
+TEST_F(ListingTest, AListingThatEveryWayFailsMidwayIsReportedOnceAndTriedAgain)
 {
-    played.idBothPartWay = ERROR_INVALID_PARAMETER;
-    played.fullPartWay = ERROR_INVALID_PARAMETER;
+    played.idBothMidway = ERROR_INVALID_PARAMETER;
+    played.fullMidway = ERROR_INVALID_PARAMETER;
     played.findNextError = ERROR_UNEXP_NET_ERR;
     PutDated(L"DSC_0001.jpg");
     FolderMemory watch;
@@ -403,7 +403,7 @@ TEST_F(ListingTest, AListingThatEveryWayFailsPartWayIsReportedOnceAndTriedAgain)
     EXPECT_EQ(processed, 0);
     EXPECT_NE(NextListingRetryMs(watch.listingMethod, GetTickCount64()), INFINITE);
 
-    played.fullPartWay = 0;
+    played.fullMidway = 0;
     EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
     EXPECT_EQ(watch.listingMethod.method, ListingMethod::FullDirectory);
     EXPECT_EQ(NextListingRetryMs(watch.listingMethod, GetTickCount64()), INFINITE);
