@@ -94,14 +94,16 @@ static WatchEnd WatchOpenFolder(const Monitor& monitor, FolderWatch& watch)
     WatchEnd end;
     for (;;) {
         // A busy file is tried again when its retry is due, change or not;
-        // online-only pictures are looked at again for being made local; the
+        // online-only pictures are looked at again for being made local, and
+        // a folder that every way failed to list part-way is listed again; the
         // folder itself is looked at when the interval passes unchanged;
         // pictures settled since the kept file was written are written
         // within a minute.
         ULONGLONG now = GetTickCount64();
         DWORD waitMs = std::min({NextRetryWaitMs(memory.busy, now),
-                                 NextOnlineOnlyLookMs(memory.onlineOnly, now), FolderLookIntervalMs,
-                                 NextKeptPicturesSaveMs(memory, now)});
+                                 NextOnlineOnlyLookMs(memory.onlineOnly, now),
+                                 NextListingRetryMs(memory.listingMethod, now),
+                                 FolderLookIntervalMs, NextKeptPicturesSaveMs(memory, now)});
         DWORD woken = WaitForMultipleObjects(3, signals, FALSE, waitMs);
         if (Interrupted(woken)) {
             end = InterruptOf(woken);
@@ -114,7 +116,8 @@ static WatchEnd WatchOpenFolder(const Monitor& monitor, FolderWatch& watch)
             }
             now = GetTickCount64();
             if (NextRetryWaitMs(memory.busy, now) == 0 ||
-                NextOnlineOnlyLookMs(memory.onlineOnly, now) == 0) {
+                NextOnlineOnlyLookMs(memory.onlineOnly, now) == 0 ||
+                NextListingRetryMs(memory.listingMethod, now) == 0) {
                 Scan(monitor, memory);
                 RequestStatisticsRefresh();
             }

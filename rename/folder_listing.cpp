@@ -15,6 +15,7 @@
 static const wchar_t FolderMissing[] = L"Directory %s, does not exist";
 static const wchar_t FolderNotListed[] =
     L"FindFirstFile for %s returns %d, Directory is not monitored";
+static const wchar_t ListingFailedMidway[] = L"Listing %s failed part-way, Error %d";
 
 static const wchar_t SidecarExtension[] = L".xmp";
 
@@ -23,6 +24,8 @@ static const wchar_t SidecarExtension[] = L".xmp";
 constexpr size_t EntriesBetweenLooks = 512;
 
 std::atomic<DirectoryQuery> QueryDirectory{GetFileInformationByHandleEx};
+std::atomic<FindFirstCall> FindFirstEntry{FindFirstFileExW};
+std::atomic<FindNextCall> FindNextEntry{FindNextFileW};
 
 // ".jpg" and ".jpeg" and every longer extension that begins so, any ASCII
 // case; with the HeifPictures option on, the HEIF extensions too, and with
@@ -107,10 +110,17 @@ static void AddBatch(const uint8_t* at, FolderListing* listing)
 }
 
 // What one way of listing came to.
+enum class WayOutcome : uint8_t {
+    Listed,
+    Empty,         // the first answer found nothing
+    FirstFailed,   // the first query or call failed with error
+    FailedMidway,  // a later one failed with error
+    CalledOff,
+};
+
 struct ListingRead {
-    DWORD error;        // ERROR_SUCCESS when listed
-    bool classRefused;  // the file system does not know the query's class
-    bool calledOff;
+    WayOutcome outcome;
+    DWORD error;  // ERROR_SUCCESS unless failed
 };
 
 // The directory's entries in batches, as the file system delivers them: one
@@ -123,38 +133,45 @@ static ListingRead QueryEntries(HANDLE directory, FILE_INFO_BY_HANDLE_CLASS rest
 {
     std::vector<uint64_t> buffer(size_t{64} * 1024 / sizeof(uint64_t));  // aligned for the records
     DirectoryQuery query = QueryDirectory.load();
-    bool first = true;
-    for (;;) {
+    for (bool first = true;; first = false) {
         if (!query(directory, first ? restartClass : nextClass, buffer.data(),
                    static_cast<DWORD>(buffer.size() * sizeof(uint64_t)))) {
             DWORD error = GetLastError();
             // A FAT or exFAT root has no "." and "..": its first query finds
             // nothing at all when it is empty, and says "no such file".
             if (error == ERROR_NO_MORE_FILES || (first && error == ERROR_FILE_NOT_FOUND))
-                return {ERROR_SUCCESS, false, false};
-            return {error, first && ListingClassRefused(error), false};
+                return {first ? WayOutcome::Empty : WayOutcome::Listed, ERROR_SUCCESS};
+            return {first ? WayOutcome::FirstFailed : WayOutcome::FailedMidway, error};
         }
-        first = false;
         AddBatch<Entry>(reinterpret_cast<const uint8_t*>(buffer.data()), listing);
         if (ScanCalledOff(endEvents, endEventCount))
-            return {ERROR_SUCCESS, false, true};
+            return {WayOutcome::CalledOff, ERROR_SUCCESS};
     }
 }
 
 // The last resort, for file systems that refuse both query classes. It gives
-// no change time, so nothing listed so is kept between runs.
+// no change time, so nothing listed so is kept between runs. It asks with
+// FindExInfoStandard, which Windows serves with FileBothDirectoryInformation,
+// a class neither query asks: FindExInfoBasic is served with
+// FileFullDirectoryInformation, the class just refused (Microsoft's
+// FINDEX_INFO_LEVELS: Basic "does not query the short file name"; ReactOS's
+// kernel32 find.c asks the two classes so).
 static ListingRead FindEntries(const std::wstring& folderPath, FolderListing* listing,
                                const HANDLE* endEvents, DWORD endEventCount)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(LongPath(folderPath + L"*").c_str(), FindExInfoBasic, &found,
-                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE search = FindFirstEntry.load()(LongPath(folderPath + L"*").c_str(), FindExInfoStandard,
+                                          &found, FindExSearchNameMatch, nullptr,
+                                          FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         // The empty root of a volume.
-        return {error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error, false, false};
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return {WayOutcome::Empty, ERROR_SUCCESS};
+        return {WayOutcome::FirstFailed, error};
     }
-    ListingRead read = {ERROR_SUCCESS, false, false};
+    FindNextCall findNext = FindNextEntry.load();
+    ListingRead read = {WayOutcome::Listed, ERROR_SUCCESS};
     for (size_t entries = 1;; ++entries) {
         uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         AddEntry(found.cFileName,
@@ -162,12 +179,13 @@ static ListingRead FindEntries(const std::wstring& folderPath, FolderListing* li
                   Number(found.ftCreationTime)},
                  listing);
         if (entries % EntriesBetweenLooks == 0 && ScanCalledOff(endEvents, endEventCount)) {
-            read.calledOff = true;
+            read.outcome = WayOutcome::CalledOff;
             break;
         }
-        if (!FindNextFileW(search, &found)) {
+        if (!findNext(search, &found)) {
             DWORD error = GetLastError();
-            read.error = error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+            if (error != ERROR_NO_MORE_FILES)
+                read = {WayOutcome::FailedMidway, error};
             break;
         }
     }
@@ -175,32 +193,99 @@ static ListingRead FindEntries(const std::wstring& folderPath, FolderListing* li
     return read;
 }
 
-// Lists the open directory by method; a refused class moves the method on to
-// the next way and lists again.
-static ListingRead ReadEntries(const std::wstring& folderPath, HANDLE directory,
-                               FolderListing* listing, ListingMethod* method,
-                               const HANDLE* endEvents, DWORD endEventCount)
+static ListingRead ReadWay(ListingMethod method, const std::wstring& folderPath, HANDLE directory,
+                           FolderListing* listing, const HANDLE* endEvents, DWORD endEventCount)
 {
-    if (*method == ListingMethod::NotTried)
-        *method = ListingMethod::IdBothDirectory;
-    if (*method == ListingMethod::IdBothDirectory) {
-        ListingRead read = QueryEntries<FILE_ID_BOTH_DIR_INFO>(directory,
-                                                               FileIdBothDirectoryRestartInfo,
-                                                               FileIdBothDirectoryInfo, listing,
-                                                               endEvents, endEventCount);
-        if (!read.classRefused)
-            return read;
-        *method = ListingMethod::FullDirectory;
+    switch (method) {
+    case ListingMethod::IdBothDirectory:
+        return QueryEntries<FILE_ID_BOTH_DIR_INFO>(directory, FileIdBothDirectoryRestartInfo,
+                                                   FileIdBothDirectoryInfo, listing, endEvents,
+                                                   endEventCount);
+    case ListingMethod::FullDirectory:
+        return QueryEntries<FILE_FULL_DIR_INFO>(directory, FileFullDirectoryRestartInfo,
+                                                FileFullDirectoryInfo, listing, endEvents,
+                                                endEventCount);
+    default:
+        return FindEntries(folderPath, listing, endEvents, endEventCount);
     }
-    if (*method == ListingMethod::FullDirectory) {
-        ListingRead read = QueryEntries<FILE_FULL_DIR_INFO>(directory, FileFullDirectoryRestartInfo,
-                                                            FileFullDirectoryInfo, listing,
-                                                            endEvents, endEventCount);
-        if (!read.classRefused)
+}
+
+// A drive's root ("E:\", "\\?\E:\"): the only folder that may list neither
+// "." nor "..", and so answer its first query with nothing.
+static bool IsDriveRoot(const std::wstring& folderPath)
+{
+    size_t at = folderPath.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
+    return folderPath.size() == at + 3 && folderPath[at + 1] == L':' && folderPath[at + 2] == L'\\';
+}
+
+static void ForgetEntries(FolderListing* listing)
+{
+    listing->pictures.clear();
+    listing->raws.clear();
+    listing->rawsByName.clear();
+}
+
+// Lists the open directory the watch's way, each way afresh:
+// - a way whose class is refused moves the listing on to the next way; while
+//   the watch finds its way, so does any failure of a first query that another
+//   way may cure;
+// - a way that fails part-way (OneDrive and SharePoint folders have failed so
+//   with 87) moves it on too, and so does any failure after that;
+// - while the watch finds its way, an empty first answer from a folder that is
+//   no drive root (some Remote Desktop clients answer a class they cannot serve
+//   with "no more files") is checked with the next way that answers: a way
+//   that lists entries is kept; if none does, the folder is empty and the way
+//   is found at a later listing.
+// The way that lists is kept for the watch.
+static ListingRead ReadEntries(const std::wstring& folderPath, HANDLE directory,
+                               FolderListing* listing, ListingWay* way, const HANDLE* endEvents,
+                               DWORD endEventCount)
+{
+    bool finding = way->method == ListingMethod::NotTried;
+    bool emptyAnswered = false;
+    ListingRead midway = {WayOutcome::Listed, ERROR_SUCCESS};
+    ListingMethod method = finding ? ListingMethod::IdBothDirectory : way->method;
+    for (;; method = method == ListingMethod::IdBothDirectory ? ListingMethod::FullDirectory
+                                                              : ListingMethod::FindFiles) {
+        ForgetEntries(listing);
+        ListingRead read =
+            ReadWay(method, folderPath, directory, listing, endEvents, endEventCount);
+        bool lastWay = method == ListingMethod::FindFiles;
+        bool movesOn = true;
+        switch (read.outcome) {
+        case WayOutcome::Listed:
+            way->method = method;
             return read;
-        *method = ListingMethod::FindFiles;
+        case WayOutcome::CalledOff:
+            return read;
+        case WayOutcome::Empty:
+            if (midway.error != ERROR_SUCCESS)
+                break;
+            if (emptyAnswered)
+                return read;  // the check agrees
+            if (finding && !lastWay && !IsDriveRoot(folderPath)) {
+                emptyAnswered = true;
+                break;
+            }
+            way->method = method;
+            return read;
+        case WayOutcome::FirstFailed:
+            movesOn = midway.error != ERROR_SUCCESS || ListingClassRefused(read.error) ||
+                      (finding && !NoOtherWayLists(read.error));
+            break;
+        case WayOutcome::FailedMidway:
+            midway = read;
+            break;
+        }
+        if (movesOn && !lastWay)
+            continue;
+        ForgetEntries(listing);
+        if (midway.error != ERROR_SUCCESS)
+            return midway;
+        if (emptyAnswered)
+            return {WayOutcome::Empty, ERROR_SUCCESS};
+        return read;
     }
-    return FindEntries(folderPath, listing, endEvents, endEventCount);
 }
 
 // The volume's serial number and file system, from the open directory.
@@ -219,25 +304,37 @@ static void ReadVolume(HANDLE directory, FolderListing* listing)
         listing->volumeSerial = information.dwVolumeSerialNumber;
 }
 
-ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing,
-                         ListingMethod* method, const HANDLE* endEvents, DWORD endEventCount)
+ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing, ListingWay* way,
+                         const HANDLE* endEvents, DWORD endEventCount)
 {
     // Opened for listing only, sharing everything: a user renaming or deleting
     // the folder meanwhile is not refused.
     HANDLE directory = CreateFileW(LongPath(folderPath).c_str(), FILE_LIST_DIRECTORY,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    ListingRead read = {directory == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS, false,
-                        false};
+    ListingRead read = {WayOutcome::FirstFailed, GetLastError()};
     if (directory != INVALID_HANDLE_VALUE) {
         ReadVolume(directory, listing);
-        read = ReadEntries(folderPath, directory, listing, method, endEvents, endEventCount);
+        read = ReadEntries(folderPath, directory, listing, way, endEvents, endEventCount);
         CloseHandle(directory);
     }
-    if (read.calledOff)
+    bool failedMidway = way->failedMidway;
+    way->failedMidway = read.outcome == WayOutcome::FailedMidway;
+    switch (read.outcome) {
+    case WayOutcome::CalledOff:
+        way->failedMidway = failedMidway;
         return ListingResult::CalledOff;
-    if (read.error == ERROR_SUCCESS)
+    case WayOutcome::Listed:
+    case WayOutcome::Empty:
         return ListingResult::Listed;
+    case WayOutcome::FailedMidway:
+        way->failedAt = GetTickCount64();
+        if (!failedMidway)
+            LogEventFormat(ListingFailedMidway, folderPath.c_str(), static_cast<int>(read.error));
+        return ListingResult::NotListed;
+    case WayOutcome::FirstFailed:
+        break;
+    }
     if (read.error == ERROR_FILE_NOT_FOUND || read.error == ERROR_PATH_NOT_FOUND)
         LogEventFormat(FolderMissing, folderPath.c_str());
     else
@@ -247,14 +344,16 @@ ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing,
 
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing)
 {
-    ListingMethod method = ListingMethod::NotTried;
-    return ListFolder(folderPath, listing, &method) == ListingResult::Listed;
+    ListingWay way;
+    return ListFolder(folderPath, listing, &way) == ListingResult::Listed;
 }
 
-bool ListingClassRefused(DWORD error)
+DWORD NextListingRetryMs(const ListingWay& way, ULONGLONG now)
 {
-    return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_LEVEL ||
-           error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+    if (!way.failedMidway)
+        return INFINITE;
+    ULONGLONG due = way.failedAt + ListingRetryMs;
+    return due <= now ? 0 : static_cast<DWORD>(due - now);
 }
 
 bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount)

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "rename/listing_answers.h"
 #include "settings/companions.h"
 
 struct ListedFile {
@@ -51,36 +52,51 @@ enum class ListingMethod : uint8_t {
     FindFiles,        // FindFirstFileExW: no change time
 };
 
+// What a watch knows of how its folder lists. Bound: a few bytes per folder.
+struct ListingWay {
+    ListingMethod method = ListingMethod::NotTried;
+    // Every way failed part-way at the last listing (reported once): the
+    // monitor lists the folder again within ListingRetryMs, change or not.
+    bool failedMidway = false;
+    ULONGLONG failedAt = 0;  // tick count of that listing
+};
+
+constexpr DWORD ListingRetryMs = 60000;
+
 enum class ListingResult {
     Listed,
     NotListed,  // the reason has been logged
     CalledOff,  // one of the end events was signalled between two batches
 };
 
-// Lists the folder (its path ends in a backslash) by method, finding and
-// setting the method when it is NotTried or its class is refused. Between two
-// batches of entries it gives up once any of endEvents is signalled.
-ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing,
-                         ListingMethod* method, const HANDLE* endEvents = nullptr,
-                         DWORD endEventCount = 0);
+// Lists the folder (its path ends in a backslash) the watch's way, finding and
+// keeping the way when it is NotTried or its class is refused; a way that
+// fails part-way gives the listing to the next way. Between two batches of
+// entries it gives up once any of endEvents is signalled.
+ListingResult ListFolder(const std::wstring& folderPath, FolderListing* listing, ListingWay* way,
+                         const HANDLE* endEvents = nullptr, DWORD endEventCount = 0);
 
-// The same, finding the method afresh. False when it cannot be listed; the
+// The same, finding the way afresh. False when it cannot be listed; the
 // reason has been logged then.
 bool ListFolder(const std::wstring& folderPath, FolderListing* listing);
 
-// True for the answers of a file system that does not know a directory query
-// class: NtQueryDirectoryFile's STATUS_INVALID_INFO_CLASS (turned into
-// ERROR_INVALID_PARAMETER), STATUS_INVALID_LEVEL, STATUS_NOT_SUPPORTED and
-// STATUS_INVALID_DEVICE_REQUEST (ERROR_INVALID_FUNCTION), as redirectors give.
-bool ListingClassRefused(DWORD error);
+// How long the monitor may wait before it lists the folder again after every
+// way failed part-way: INFINITE when the last listing did not.
+DWORD NextListingRetryMs(const ListingWay& way, ULONGLONG now);
 
 // Whether one of the events that end a scan early is signalled.
 bool ScanCalledOff(const HANDLE* endEvents, DWORD endEventCount);
 
-// The directory query the listing makes, GetFileInformationByHandleEx in the
-// program; tests put file systems that answer otherwise in its place.
+// The calls the listing makes: GetFileInformationByHandleEx, FindFirstFileExW
+// and FindNextFileW in the program; tests put file systems that answer
+// otherwise in their place.
 using DirectoryQuery = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+using FindFirstCall = HANDLE(WINAPI*)(LPCWSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS,
+                                      LPVOID, DWORD);
+using FindNextCall = BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAW);
 extern std::atomic<DirectoryQuery> QueryDirectory;
+extern std::atomic<FindFirstCall> FindFirstEntry;
+extern std::atomic<FindNextCall> FindNextEntry;
 
 // The name in upper case, as the file system compares names.
 std::wstring FoldedName(const std::wstring& name);

@@ -18,5 +18,5 @@ struct FolderMemory {
     IncompleteVideos incomplete;
     KeptPicturesFile keptFile;
     OnlineOnlyPictures onlineOnly;
-    ListingMethod listingMethod = ListingMethod::NotTried;  // found by the first listing
+    ListingWay listingMethod;  // found by the first listing; a listing failed part-way
 };

@@ -13,37 +13,52 @@ namespace {
 
 using Texts = std::vector<std::wstring>;
 
-// The file system the listing meets, as the query below plays it.
+// The file system the listing meets, as the calls below play it.
 struct PlayedFileSystem {
-    DWORD refuseIdBoth = 0;             // error for the file-id classes, 0: answered
-    DWORD refuseFull = 0;               // error for the full-directory classes, 0: answered
-    bool emptyRoot = false;             // the first query finds nothing, as on an empty FAT root
+    DWORD refuseIdBoth = 0;    // error for the file-id classes' first query, 0: answered
+    DWORD refuseFull = 0;      // error for the full-directory classes' first query, 0: answered
+    DWORD idBothMidway = 0;    // error for the file-id classes' later queries, 0: answered
+    DWORD fullMidway = 0;      // error for the full-directory classes' later queries, 0: answered
+    DWORD findFirstError = 0;  // error for FindFirstFileExW, 0: answered
+    DWORD findNextError = 0;   // error for FindNextFileW, 0: answered
     HANDLE signalAfterBatch = nullptr;  // set once a batch has been delivered
     HANDLE signalAtEnd = nullptr;       // set once the listing finds no more
     std::atomic<int> idBothQueries{0};
     std::atomic<int> fullQueries{0};
+    std::atomic<int> findFirstCalls{0};
     std::atomic<int> batches{0};
 };
 
 PlayedFileSystem* Played = nullptr;
 
+// One row of a table of file systems: what the two query classes answer, and
+// the way the watch keeps.
+struct ClassAnswers {
+    const char* fileSystem;
+    DWORD idBoth;  // the file-id classes' error
+    DWORD full;    // the full-directory classes' error
+    ListingMethod method;
+};
+
+bool Fails(DWORD error)
+{
+    SetLastError(error);
+    return error != 0;
+}
+
 BOOL WINAPI PlayedQuery(HANDLE directory, FILE_INFO_BY_HANDLE_CLASS type, LPVOID buffer, DWORD size)
 {
     bool idBoth = type == FileIdBothDirectoryInfo || type == FileIdBothDirectoryRestartInfo;
     bool full = type == FileFullDirectoryInfo || type == FileFullDirectoryRestartInfo;
+    bool first = type == FileIdBothDirectoryRestartInfo || type == FileFullDirectoryRestartInfo;
     if (idBoth)
         ++Played->idBothQueries;
     if (full)
         ++Played->fullQueries;
     DWORD refusal = idBoth ? Played->refuseIdBoth : full ? Played->refuseFull : 0;
-    if (refusal != 0) {
-        SetLastError(refusal);
+    DWORD midway = idBoth ? Played->idBothMidway : full ? Played->fullMidway : 0;
+    if (Fails(first ? refusal : midway))
         return FALSE;
-    }
-    if (Played->emptyRoot) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
     if (!GetFileInformationByHandleEx(directory, type, buffer, size)) {
         DWORD error = GetLastError();
         if (error == ERROR_NO_MORE_FILES && Played->signalAtEnd)
@@ -57,6 +72,24 @@ BOOL WINAPI PlayedQuery(HANDLE directory, FILE_INFO_BY_HANDLE_CLASS type, LPVOID
     return TRUE;
 }
 
+// Windows serves FindExInfoBasic with the full-directory class, and
+// FindExInfoStandard with FileBothDirectoryInformation, which no query asks.
+HANDLE WINAPI PlayedFindFirst(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID found,
+                              FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags)
+{
+    ++Played->findFirstCalls;
+    if (Fails(level == FindExInfoBasic ? Played->refuseFull : 0) || Fails(Played->findFirstError))
+        return INVALID_HANDLE_VALUE;
+    return FindFirstFileExW(pattern, level, found, search, filter, flags);
+}
+
+BOOL WINAPI PlayedFindNext(HANDLE search, LPWIN32_FIND_DATAW found)
+{
+    if (Fails(Played->findNextError))
+        return FALSE;
+    return FindNextFileW(search, found);
+}
+
 class ListingTest : public ScanTest {
 protected:
     void SetUp() override
@@ -64,10 +97,14 @@ protected:
         ScanTest::SetUp();
         Played = &played;
         QueryDirectory = PlayedQuery;
+        FindFirstEntry = PlayedFindFirst;
+        FindNextEntry = PlayedFindNext;
     }
     void TearDown() override
     {
         QueryDirectory = GetFileInformationByHandleEx;
+        FindFirstEntry = FindFirstFileExW;
+        FindNextEntry = FindNextFileW;
         Played = nullptr;
         if (endEvent)
             CloseHandle(endEvent);
@@ -111,20 +148,47 @@ TEST(ListingClasses, RefusedByTheAnswersOfFileSystemsThatDoNotKnowThem)
     };
     const Case cases[] = {
         {ERROR_INVALID_PARAMETER, true},  // STATUS_INVALID_INFO_CLASS, Remote Desktop's drives
-        {ERROR_INVALID_LEVEL, true},     {ERROR_NOT_SUPPORTED, true},
+        {ERROR_INVALID_LEVEL, true},
+        {ERROR_NOT_SUPPORTED, true},
         {ERROR_INVALID_FUNCTION, true},  // STATUS_INVALID_DEVICE_REQUEST
-        {ERROR_ACCESS_DENIED, false},    {ERROR_FILE_NOT_FOUND, false},
-        {ERROR_PATH_NOT_FOUND, false},   {ERROR_NETNAME_DELETED, false},
-        {ERROR_BAD_NETPATH, false},      {ERROR_NO_MORE_FILES, false},
+        {ERROR_GEN_FAILURE, true},       // a router's NAS
+        {ERROR_INTERNAL_ERROR, true},    // DrivePool, VirtualBox's shared folders
+        {ERROR_CALL_NOT_IMPLEMENTED, true},
+        {static_cast<DWORD>(NTE_BAD_SIGNATURE), true},  // old Samba, signing
+        {ERROR_ACCESS_DENIED, false},
+        {ERROR_FILE_NOT_FOUND, false},
+        {ERROR_PATH_NOT_FOUND, false},
+        {ERROR_NETNAME_DELETED, false},
+        {ERROR_BAD_NETPATH, false},
+        {ERROR_NO_MORE_FILES, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ListingClassRefused(c.error), c.refused) << c.error;
 }
 
+TEST(ListingClasses, NoOtherWayListsAFolderThatIsGoneOrDenied)
+{
+    struct Case {
+        DWORD error;
+        bool incurable;
+    };
+    const Case cases[] = {
+        {ERROR_FILE_NOT_FOUND, true},      {ERROR_PATH_NOT_FOUND, true},
+        {ERROR_ACCESS_DENIED, true},       {ERROR_BAD_NETPATH, true},
+        {ERROR_NETNAME_DELETED, true},     {ERROR_BAD_NET_NAME, true},
+        {ERROR_NETWORK_UNREACHABLE, true}, {ERROR_INVALID_PARAMETER, false},
+        {ERROR_GEN_FAILURE, false},        {ERROR_BAD_NET_RESP, false},
+        {ERROR_UNEXP_NET_ERR, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NoOtherWayLists(c.error), c.incurable) << c.error;
+}
+
 // A redirector that refuses the file-id class is listed with the full-directory
 // class, one that refuses both with the find calls; either way its pictures are
-// renamed. The refused class is asked once per watch, not at every scan, and a
-// new watch finds out again.
+// renamed. While a watch finds its way, a first query that fails for a reason
+// another way may cure counts as refused too. The refused class is asked once
+// per watch, not at every scan, and a new watch finds out again.
 TEST_F(ListingTest, AFolderWhoseFileSystemRefusesTheQueryClassIsListedTheNextWay)
 {
     struct Case {
@@ -138,7 +202,18 @@ TEST_F(ListingTest, AFolderWhoseFileSystemRefusesTheQueryClassIsListedTheNextWay
         {"redirector refusing with 87", ERROR_INVALID_PARAMETER, 0, ListingMethod::FullDirectory,
          2},
         {"NAS refusing with 124", ERROR_INVALID_LEVEL, 0, ListingMethod::FullDirectory, 2},
+        {"router's NAS refusing with 31", ERROR_GEN_FAILURE, 0, ListingMethod::FullDirectory, 2},
+        {"pooled drive refusing with 1359", ERROR_INTERNAL_ERROR, 0, ListingMethod::FullDirectory,
+         2},
+        {"Samba signing its replies", static_cast<DWORD>(NTE_BAD_SIGNATURE), 0,
+         ListingMethod::FullDirectory, 2},
+        {"server answering 58 to the file-id class", ERROR_BAD_NET_RESP, 0,
+         ListingMethod::FullDirectory, 2},
+        // The find calls ask a third class: FindExInfoBasic would ask the
+        // refused full-directory one.
         {"refusing both classes", ERROR_NOT_SUPPORTED, ERROR_INVALID_PARAMETER,
+         ListingMethod::FindFiles, 0},
+        {"answering 1 and 59", ERROR_INVALID_FUNCTION, ERROR_UNEXP_NET_ERR,
          ListingMethod::FindFiles, 0},
     };
     for (const Case& c : cases) {
@@ -151,7 +226,7 @@ TEST_F(ListingTest, AFolderWhoseFileSystemRefusesTheQueryClassIsListedTheNextWay
         FolderMemory watch;
 
         EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
-        EXPECT_EQ(watch.listingMethod, c.method);
+        EXPECT_EQ(watch.listingMethod.method, c.method);
         PutDated(L"DSC_0002.jpg", "2023:04:01 07:29:27");
         EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0002.jpg", L"20230401_072927.jpg"));
         EXPECT_EQ(ScanWatch(watch), Texts{});
@@ -177,9 +252,9 @@ TEST_F(ListingTest, TheFindCallsListNoChangeTime)
     played.refuseIdBoth = ERROR_INVALID_PARAMETER;
     played.refuseFull = ERROR_INVALID_PARAMETER;
     FolderListing listing;
-    ListingMethod method = ListingMethod::NotTried;
-    ASSERT_EQ(ListFolder(folder.PathWithBackslash(), &listing, &method), ListingResult::Listed);
-    EXPECT_EQ(method, ListingMethod::FindFiles);
+    ListingWay way;
+    ASSERT_EQ(ListFolder(folder.PathWithBackslash(), &listing, &way), ListingResult::Listed);
+    EXPECT_EQ(way.method, ListingMethod::FindFiles);
     ASSERT_EQ(listing.pictures.size(), 1u);
     EXPECT_EQ(listing.pictures[0].name, L"DSC_0001.jpg");
     EXPECT_EQ(listing.pictures[0].changeTime, 0u);
@@ -187,16 +262,151 @@ TEST_F(ListingTest, TheFindCallsListNoChangeTime)
     EXPECT_NE(listing.pictures[0].creationTime, 0u);
 }
 
+// A folder is not monitored only when no way can list it: at once when the
+// answer is one no other way cures, else once every way failed; the watch
+// then finds its way afresh at the next listing.
+TEST_F(ListingTest, AFolderIsNotListedOnlyWhenNoWayCanList)
+{
+    struct Case {
+        const char* fileSystem;
+        DWORD error;  // of the file-id class, the full-directory class and the find calls
+        int fullQueries;
+        int findFirstCalls;
+    };
+    const Case cases[] = {
+        {"access denied", ERROR_ACCESS_DENIED, 0, 0},
+        {"network name gone", ERROR_NETNAME_DELETED, 0, 0},
+        {"server answering 58 to every way", ERROR_BAD_NET_RESP, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileSystem);
+        played.fullQueries = 0;
+        played.findFirstCalls = 0;
+        played.refuseIdBoth = played.refuseFull = played.findFirstError = c.error;
+        PutDated(L"DSC_0001.jpg");
+        FolderMemory watch;
+        EXPECT_EQ(ScanWatch(watch),
+                  Texts{L"FindFirstFile for " + folder.PathWithBackslash() + L" returns " +
+                        std::to_wstring(c.error) + L", Directory is not monitored"});
+        EXPECT_EQ(processed, 0);
+        EXPECT_EQ(played.fullQueries, c.fullQueries);
+        EXPECT_EQ(played.findFirstCalls, c.findFirstCalls);
+        EXPECT_EQ(watch.listingMethod.method, ListingMethod::NotTried);
+    }
+}
+
+// Some Remote Desktop clients answer a class they cannot serve with "no more
+// files" or "no such file" at once, as only an empty FAT root may: for any
+// other folder the empty answer is checked with the next way, which lists the
+// pictures and is kept.
+TEST_F(ListingTest, AnEmptyFirstAnswerOfAFolderIsCheckedWithTheNextWay)
+{
+    const DWORD answers[] = {ERROR_NO_MORE_FILES, ERROR_FILE_NOT_FOUND};
+    for (DWORD answer : answers) {
+        SCOPED_TRACE(answer);
+        played.refuseIdBoth = answer;
+        played.fullQueries = 0;
+        PutDated(L"DSC_0001.jpg");
+        FolderMemory watch;
+        EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
+        EXPECT_EQ(watch.listingMethod.method, ListingMethod::FullDirectory);
+        EXPECT_EQ(ScanWatch(watch), Texts{});
+        EXPECT_EQ(played.fullQueries, 4) << "the full-directory class lists at every scan";
+        ASSERT_TRUE(DeleteFileW((folder / L"20230401_072926.jpg").c_str()));
+    }
+}
+
 // The root of a FAT or exFAT volume has no "." and "..": with a fresh card in
-// the drive its first query finds no file at all. That is an empty folder, not
-// a missing one: no line, nothing counted.
+// the drive its first query finds no file at all, and so does
+// FindFirstFileExW when both query classes are refused. That is an empty
+// folder, not a missing one: no line, nothing counted. (Played here on a
+// folder that is no root, which every class answers alike.)
 TEST_F(ListingTest, AnEmptyDriveRootIsAnEmptyFolder)
 {
-    played.emptyRoot = true;
+    const ClassAnswers cases[] = {
+        {"both classes answered", ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND,
+         ListingMethod::NotTried},
+        {"both classes refused", ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER,
+         ListingMethod::FindFiles},
+    };
+    for (const ClassAnswers& c : cases) {
+        SCOPED_TRACE(c.fileSystem);
+        played.refuseIdBoth = c.idBoth;
+        played.refuseFull = c.full;
+        played.findFirstError = ERROR_FILE_NOT_FOUND;
+        FolderMemory watch;
+        EXPECT_EQ(ScanWatch(watch), Texts{});
+        EXPECT_EQ(ScanWatch(watch), Texts{});
+        EXPECT_EQ(processed, 0);
+        EXPECT_EQ(watch.listingMethod.method, c.method);
+    }
+}
+
+// On a drive's root an empty first answer is what a FAT card says: it is
+// trusted, and the way is kept without asking the next.
+TEST_F(ListingTest, AnEmptyFirstAnswerOfADriveRootIsTrusted)
+{
+    // The Wine test runner names an empty scratch drive for this.
+    wchar_t drive[8] = {};
+    if (!GetEnvironmentVariableW(L"LUMISTAMP_TEST_DRIVE", drive, ARRAYSIZE(drive)))
+        GTEST_SKIP() << "no scratch drive named in LUMISTAMP_TEST_DRIVE";
+    played.refuseIdBoth = ERROR_FILE_NOT_FOUND;
+    FolderListing listing;
+    ListingWay way;
+    EXPECT_EQ(ListFolder(std::wstring(drive) + L"\\", &listing, &way), ListingResult::Listed);
+    EXPECT_EQ(way.method, ListingMethod::IdBothDirectory);
+    EXPECT_EQ(played.fullQueries, 0);
+    EXPECT_EQ(EventTexts(), Texts{});
+}
+
+// A listing that fails after its first batch (OneDrive and SharePoint folders
+// have failed so with 87) is made again the next way, which the watch keeps.
+TEST_F(ListingTest, AListingThatFailsMidwayIsMadeTheNextWay)
+{
+    const ClassAnswers cases[] = {
+        {"file-id class failing part-way", ERROR_INVALID_PARAMETER, 0,
+         ListingMethod::FullDirectory},
+        {"both classes failing part-way", ERROR_INVALID_PARAMETER, ERROR_UNEXP_NET_ERR,
+         ListingMethod::FindFiles},
+    };
+    for (const ClassAnswers& c : cases) {
+        SCOPED_TRACE(c.fileSystem);
+        played.idBothMidway = c.idBoth;
+        played.fullMidway = c.full;
+        PutDated(L"DSC_0001.jpg");
+        FolderMemory watch;
+        EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
+        EXPECT_EQ(watch.listingMethod.method, c.method);
+        PutDated(L"DSC_0002.jpg", "2023:04:01 07:29:27");
+        EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0002.jpg", L"20230401_072927.jpg"));
+        EXPECT_EQ(NextListingRetryMs(watch.listingMethod, GetTickCount64()), INFINITE);
+        for (const std::wstring& name : Names())
+            ASSERT_TRUE(DeleteFileW((folder / name).c_str()));
+    }
+}
+
+// When every way fails part-way, nothing is renamed; one line says so, not
+// one per scan, and the monitor is told to list the folder again within a
+// minute. Once a listing succeeds the pictures are renamed and the retry ends.
+TEST_F(ListingTest, AListingThatEveryWayFailsMidwayIsReportedOnceAndTriedAgain)
+{
+    played.idBothMidway = ERROR_INVALID_PARAMETER;
+    played.fullMidway = ERROR_INVALID_PARAMETER;
+    played.findNextError = ERROR_UNEXP_NET_ERR;
+    PutDated(L"DSC_0001.jpg");
     FolderMemory watch;
-    EXPECT_EQ(ScanWatch(watch), Texts{});
+    EXPECT_EQ(ScanWatch(watch),
+              Texts{L"Listing " + folder.PathWithBackslash() + L" failed part-way, Error 59"});
+    EXPECT_EQ(NextListingRetryMs(watch.listingMethod, watch.listingMethod.failedAt), 60000u);
+    EXPECT_EQ(NextListingRetryMs(watch.listingMethod, watch.listingMethod.failedAt + 60000), 0u);
     EXPECT_EQ(ScanWatch(watch), Texts{});
     EXPECT_EQ(processed, 0);
+    EXPECT_NE(NextListingRetryMs(watch.listingMethod, GetTickCount64()), INFINITE);
+
+    played.fullMidway = 0;
+    EXPECT_EQ(ScanWatch(watch), Renamed(L"DSC_0001.jpg", L"20230401_072926.jpg"));
+    EXPECT_EQ(watch.listingMethod.method, ListingMethod::FullDirectory);
+    EXPECT_EQ(NextListingRetryMs(watch.listingMethod, GetTickCount64()), INFINITE);
 }
 
 // A request to let go (or a stop) is looked at between two batches of a big
@@ -243,9 +453,9 @@ TEST_F(ListingTest, ARequestToLetGoEndsTheWorkThroughSettledPicturesAndLateRawFi
     Put(L"DSC_0001.NEF", {1});
 
     SetEvent(MakeEndEvent());
-    ListingMethod method = watch.listingMethod;
+    ListingWay way = watch.listingMethod;
     FolderListing listing;
-    ASSERT_EQ(ListFolder(folder.PathWithBackslash(), &listing, &method), ListingResult::Listed);
+    ASSERT_EQ(ListFolder(folder.PathWithBackslash(), &listing, &way), ListingResult::Listed);
     ClearEventHistory();
     int32_t processedBefore = Statistics.PicturesProcessed;
     ScanListing(folder.PathWithBackslash(), listing, watch, &endEvent, 1);
