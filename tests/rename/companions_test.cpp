@@ -280,8 +280,9 @@ struct PairCase {
     Bytes picture;
     Bytes raw;
     bool fileTimeFallback;
-    bool late;     // the raw file lands after a restart
-    bool follows;  // else it stays under its camera name
+    bool late;                // the raw file lands after a restart
+    bool follows;             // else it stays under its camera name
+    std::wstring stamp = {};  // the picture's new base name; empty: its file time's
 };
 
 void PrintTo(const PairCase& pair, std::ostream* out) { *out << pair.name; }
@@ -310,10 +311,14 @@ TEST_P(PairJudged, OnTheShotBothTell)
     Listed names = Sorted();
     ASSERT_EQ(names.size(), 2u);
     EXPECT_NE(names[0].substr(0, 8), L"DSC_0001");
-    if (pair.follows)
+    if (!pair.stamp.empty()) {
+        EXPECT_EQ(names[pair.follows ? 1 : 0], pair.stamp + L".JPG");
+    }
+    if (pair.follows) {
         EXPECT_EQ(names[1], names[0].substr(0, names[0].size() - 3) + L"JPG");
-    else
+    } else {
         EXPECT_EQ(names[1], L"DSC_0001.ARW");
+    }
 }
 
 // A picture an editor saved again: DateTime (which names it) tells the save,
@@ -331,10 +336,14 @@ const Bytes LaterRaw = RawWithDate("2023:04:01 07:29:30");
 
 INSTANTIATE_TEST_SUITE_P(
     Companions, PairJudged,
-    testing::Values(PairCase{"EditedOwnBeside", EditedPicture(), ShotRaw, false, false, true},
-                    PairCase{"EditedOwnLate", EditedPicture(), ShotRaw, false, true, true},
-                    PairCase{"EditedAnotherBeside", EditedPicture(), LaterRaw, false, false, false},
-                    PairCase{"EditedAnotherLate", EditedPicture(), LaterRaw, false, true, false},
+    testing::Values(PairCase{"EditedOwnBeside", EditedPicture(), ShotRaw, false, false, true,
+                             L"20240105_100000"},
+                    PairCase{"EditedOwnLate", EditedPicture(), ShotRaw, false, true, true,
+                             L"20240105_100000"},
+                    PairCase{"EditedAnotherBeside", EditedPicture(), LaterRaw, false, false, false,
+                             L"20240105_100000"},
+                    PairCase{"EditedAnotherLate", EditedPicture(), LaterRaw, false, true, false,
+                             L"20240105_100000"},
                     // Named after its file time: nothing to compare the raw file with.
                     PairCase{"UndatedBeside", JpegWithoutExif(), LaterRaw, true, false, true},
                     PairCase{"UndatedLate", JpegWithoutExif(), LaterRaw, true, true, true}),
