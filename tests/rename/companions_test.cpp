@@ -13,6 +13,7 @@
 #include "rename/folder_memory.h"
 #include "rename/settled_store.h"
 #include "settings/companions.h"
+#include "tests/support/heif_fixture.h"
 #include "tests/support/local_app_data.h"
 
 namespace {
@@ -280,9 +281,10 @@ struct PairCase {
     Bytes picture;
     Bytes raw;
     bool fileTimeFallback;
-    bool late;                // the raw file lands after a restart
-    bool follows;             // else it stays under its camera name
-    std::wstring stamp = {};  // the picture's new base name; empty: its file time's
+    bool late;                         // the raw file lands after a restart
+    bool follows;                      // else it stays under its camera name
+    std::wstring stamp = {};           // the picture's new base name; empty: its file time's
+    std::wstring extension = L".JPG";  // the picture's, ".HEIC" with HeifPictures on
 };
 
 void PrintTo(const PairCase& pair, std::ostream* out) { *out << pair.name; }
@@ -294,7 +296,8 @@ TEST_P(PairJudged, OnTheShotBothTell)
     const PairCase& pair = GetParam();
     List(EveryKind);
     Settings.FileModifiedDate = pair.fileTimeFallback ? 1 : 0;
-    Put(L"DSC_0001.JPG", pair.picture);
+    Settings.HeifPictures = pair.extension == L".HEIC" ? 1 : 0;
+    Put(L"DSC_0001" + pair.extension, pair.picture);
     if (!pair.late)
         Put(L"DSC_0001.ARW", pair.raw);
     {
@@ -307,15 +310,15 @@ TEST_P(PairJudged, OnTheShotBothTell)
         FolderMemory second;
         MonitorScan(second);
     }
-    // Stamps sort before camera names, and ".ARW" before ".JPG".
+    // Stamps sort before camera names, and ".ARW" before the picture's.
     Listed names = Sorted();
     ASSERT_EQ(names.size(), 2u);
     EXPECT_NE(names[0].substr(0, 8), L"DSC_0001");
     if (!pair.stamp.empty()) {
-        EXPECT_EQ(names[pair.follows ? 1 : 0], pair.stamp + L".JPG");
+        EXPECT_EQ(names[pair.follows ? 1 : 0], pair.stamp + pair.extension);
     }
     if (pair.follows) {
-        EXPECT_EQ(names[1], names[0].substr(0, names[0].size() - 3) + L"JPG");
+        EXPECT_EQ(names[1], names[0].substr(0, names[0].size() - 4) + pair.extension);
     } else {
         EXPECT_EQ(names[1], L"DSC_0001.ARW");
     }
@@ -323,12 +326,26 @@ TEST_P(PairJudged, OnTheShotBothTell)
 
 // A picture an editor saved again: DateTime (which names it) tells the save,
 // DateTimeOriginal the shot.
+ExifFixture EditedExif()
+{
+    ExifFixture exif;
+    exif.tags = {AsciiTag(TagDateTime, "2024:01:05 10:00:00"),
+                 AsciiTag(TagDateTimeOriginal, "2023:04:01 07:29:26")};
+    return exif;
+}
+
 Bytes EditedPicture()
 {
     JpegFixture jpeg;
-    jpeg.exif.tags = {AsciiTag(TagDateTime, "2024:01:05 10:00:00"),
-                      AsciiTag(TagDateTimeOriginal, "2023:04:01 07:29:26")};
+    jpeg.exif = EditedExif();
     return BuildJpeg(jpeg);
+}
+
+Bytes EditedHeifPicture()
+{
+    HeifFixture heif;
+    heif.exifBlock = ExifBlock(EditedExif());
+    return BuildHeif(heif);
 }
 
 const Bytes ShotRaw = RawWithDate("2023:04:01 07:29:26");
@@ -344,6 +361,10 @@ INSTANTIATE_TEST_SUITE_P(
                              L"20240105_100000"},
                     PairCase{"EditedAnotherLate", EditedPicture(), LaterRaw, false, true, false,
                              L"20240105_100000"},
+                    PairCase{"EditedHeifOwnBeside", EditedHeifPicture(), ShotRaw, false, false,
+                             true, L"20240105_100000", L".HEIC"},
+                    PairCase{"EditedHeifOwnLate", EditedHeifPicture(), ShotRaw, false, true, true,
+                             L"20240105_100000", L".HEIC"},
                     // Named after its file time: nothing to compare the raw file with.
                     PairCase{"UndatedBeside", JpegWithoutExif(), LaterRaw, true, false, true},
                     PairCase{"UndatedLate", JpegWithoutExif(), LaterRaw, true, true, true}),
