@@ -81,7 +81,21 @@ bool SameShot(const CaptureTime& a, const CaptureTime& b)
 
 #include <windows.h>
 
+#include "capture/exif_file.h"
+#include "capture/heif_file.h"
 #include "capture/long_path.h"
+
+// The date in the first bytes of a raw file or of an Exif block.
+static bool FindCaptureTimeIn(std::vector<uint8_t>& header, CaptureTime* time)
+{
+    int numbers[6];
+    if (!FindRawCaptureDate(header, numbers))
+        return false;
+    *time = {static_cast<uint16_t>(numbers[0]), static_cast<uint16_t>(numbers[1]),
+             static_cast<uint16_t>(numbers[2]), static_cast<uint16_t>(numbers[3]),
+             static_cast<uint16_t>(numbers[4]), static_cast<uint16_t>(numbers[5])};
+    return true;
+}
 
 bool ReadRawCaptureTime(const wchar_t* path, CaptureTime* time)
 {
@@ -97,13 +111,16 @@ bool ReadRawCaptureTime(const wchar_t* path, CaptureTime* time)
     if (!readOk)
         return false;
     header.resize(read);
-    int numbers[6];
-    if (!FindRawCaptureDate(header, numbers))
-        return false;
-    *time = {static_cast<uint16_t>(numbers[0]), static_cast<uint16_t>(numbers[1]),
-             static_cast<uint16_t>(numbers[2]), static_cast<uint16_t>(numbers[3]),
-             static_cast<uint16_t>(numbers[4]), static_cast<uint16_t>(numbers[5])};
-    return true;
+    return FindCaptureTimeIn(header, time);
+}
+
+bool ReadPictureShotTime(const wchar_t* path, CaptureTime* time)
+{
+    const wchar_t* dot = wcsrchr(path, L'.');
+    bool heif = dot && !wcschr(dot, L'\\') && IsHeifExtension(dot);
+    std::vector<uint8_t> block;
+    return (heif ? ReadHeifExifBlock : ReadExifBlock)(path, &block, nullptr) &&
+           FindCaptureTimeIn(block, time);
 }
 
 #endif

@@ -39,4 +39,10 @@ bool SameShot(const CaptureTime& a, const CaptureTime& b);
 // and its date from them. False when it cannot be opened or read, or holds
 // no date there.
 bool ReadRawCaptureTime(const wchar_t* path, CaptureTime* time);
+
+// The picture's (JPEG or HEIF) shot time, found as a raw file's is: the
+// DateTimeOriginal of its Exif block, else its DateTime. Its name may come
+// from DateTime, which an editor rewrites when it saves the picture. False
+// when it cannot be read or holds neither.
+bool ReadPictureShotTime(const wchar_t* path, CaptureTime* time);
 #endif

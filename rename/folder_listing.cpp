@@ -17,8 +17,6 @@ static const wchar_t FolderNotListed[] =
     L"FindFirstFile for %s returns %d, Directory is not monitored";
 static const wchar_t ListingFailedMidway[] = L"Listing %s failed part-way, Error %d";
 
-static const wchar_t SidecarExtension[] = L".xmp";
-
 // Entries a listing by FindNextFileW takes between two looks at the end
 // events, about what one batch of a directory query holds.
 constexpr size_t EntriesBetweenLooks = 512;
@@ -44,12 +42,13 @@ static uint64_t Number(const FILETIME& time)
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// The list's entry (as written) that the extension, dot included, names.
-static const std::wstring* ListedExtension(const CompanionList& list, const wchar_t* extension)
+// The entry (as written) of the list that the extension, dot included, names.
+static const std::wstring* ListedExtension(const std::vector<std::wstring>& list,
+                                           const wchar_t* extension)
 {
     if (*extension != L'.')
         return nullptr;
-    for (const std::wstring& listed : list.extensions) {
+    for (const std::wstring& listed : list) {
         if (AsciiEqualNoCase(extension + 1, listed.c_str()))
             return &listed;
     }
@@ -58,8 +57,8 @@ static const std::wstring* ListedExtension(const CompanionList& list, const wcha
 
 static bool IsCompanionExtension(const CompanionList& list, const wchar_t* extension)
 {
-    return ListedExtension(list, extension) ||
-           (list.sidecars && AsciiEqualNoCase(extension, SidecarExtension));
+    return ListedExtension(list.extensions, extension) ||
+           ListedExtension(list.sidecarKinds, extension);
 }
 
 // Directories are never pictures; one named like a raw file is listed with
@@ -380,7 +379,7 @@ static const ListedFile* ListedByName(const FolderListing& listing, const std::w
 
 const std::wstring* RawExtensionOf(const FolderListing& listing, const ListedFile& file)
 {
-    return ListedExtension(*listing.companions, file.name.c_str() + file.extension);
+    return ListedExtension(listing.companions->extensions, file.name.c_str() + file.extension);
 }
 
 std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const ListedFile& picture)
@@ -414,13 +413,18 @@ std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const 
     for (size_t raw = 0, raws = companions.size(); raw < raws; ++raw)
         named.emplace_back(companions[raw].file->name, companions[raw].file);
     for (const auto& [name, ofRaw] : named) {
-        const ListedFile* sidecar = ListedByName(listing, name + SidecarExtension);
-        bool met = false;
-        for (const CompanionFile& companion : companions)
-            met = met || companion.file == sidecar;
-        if (sidecar && !met)
-            companions.push_back(
-                {sidecar, sidecar->name, sidecar->name.substr(base.size()), true, ofRaw});
+        for (const std::wstring& kind : list.sidecarKinds) {
+            std::wstring sidecarName = name;
+            sidecarName += L'.';
+            sidecarName += kind;
+            const ListedFile* sidecar = ListedByName(listing, sidecarName);
+            bool met = false;
+            for (const CompanionFile& companion : companions)
+                met = met || companion.file == sidecar;
+            if (sidecar && !met)
+                companions.push_back(
+                    {sidecar, sidecar->name, sidecar->name.substr(base.size()), true, ofRaw});
+        }
     }
     return companions;
 }

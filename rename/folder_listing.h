@@ -30,7 +30,7 @@ struct ListedFile {
 struct FolderListing {
     std::vector<ListedFile> pictures;  // in listing order
     // Entries that may travel with a picture: those whose extension is one of
-    // the companions' in any case, and with sidecars listed ".xmp" ones.
+    // the companions' in any case, and those of the sidecar kinds listed.
     std::vector<ListedFile> raws;
     // Raw files by their name in upper case, for companion look-ups.
     std::unordered_map<std::wstring, size_t> rawsByName;

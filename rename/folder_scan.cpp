@@ -4,7 +4,7 @@
 #include <strsafe.h>
 
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "capture/ascii_text.h"
@@ -136,18 +136,26 @@ static CompanionMove MoveListedCompanion(ScanState& scan, const ListedFile& raw,
 // Whether a raw file was taken at another moment than its picture: only
 // when the list is the setting's, the picture's time its own, and the raw
 // file's first bytes tell its time. Then it is left where it is, with one
-// line; a raw file whose time cannot be read travels by its name.
+// line; a raw file whose time cannot be read travels by its name. The raw
+// file's time is its DateTimeOriginal; the picture's name may come from its
+// DateTime, which an editor rewrites on saving, so a raw file differing from
+// the name is compared with the picture's own DateTimeOriginal too (read
+// from pictureFile, empty when it is not listed).
 static bool IsAnotherShot(const ScanState& scan, const ListedFile& raw,
-                          const RememberedRename& picture, const std::wstring& picturePath)
+                          const RememberedRename& picture, const std::wstring& pictureFile,
+                          const std::wstring& reportedPicture)
 {
     if (!scan.listing.companions->fromSetting || picture.fromFileTime ||
         IsOnlineOnly(raw.attributes) || IsNeverTiffBased(raw.name.substr(raw.extension + 1)))
         return false;
     CaptureTime rawTime = {};
+    CaptureTime shotTime = {};
     std::wstring rawPath = scan.folder + raw.name;
-    if (!ReadRawCaptureTime(rawPath.c_str(), &rawTime) || SameShot(rawTime, picture.time))
+    if (!ReadRawCaptureTime(rawPath.c_str(), &rawTime) || SameShot(rawTime, picture.time) ||
+        (!pictureFile.empty() && ReadPictureShotTime(pictureFile.c_str(), &shotTime) &&
+         SameShot(rawTime, shotTime)))
         return false;
-    LogEventFormat(AnotherShot, rawPath.c_str(), picturePath.c_str());
+    LogEventFormat(AnotherShot, rawPath.c_str(), reportedPicture.c_str());
     return true;
 }
 
@@ -191,7 +199,7 @@ static void MoveCompanionsAlong(ScanState& scan, const ListedFile& picture,
         if (companion.ofRaw &&
             IsOtherShot(rename, companion.ofRaw->name.substr(companion.ofRaw->extension + 1)))
             continue;
-        if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath)) {
+        if (!companion.sidecar && IsAnotherShot(scan, *companion.file, rename, newPath, newPath)) {
             AddOtherShot(rename, companion.reportedOldName.substr(oldBase.size() + 1));
             continue;
         }
@@ -377,8 +385,9 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
 {
     if (scan.memory.renames.byOldBase.empty() || scan.listing.raws.empty())
         return;
-    // The listed pictures' base names, made only once a raw file needs them.
-    std::unordered_set<std::wstring> pictureBases;
+    // The listed pictures by their base names, made only once a raw file
+    // needs them.
+    std::unordered_map<std::wstring, const ListedFile*> pictureBases;
     bool basesMade = false;
 
     for (const ListedFile& file : scan.listing.raws) {
@@ -393,7 +402,8 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
         if (!basesMade) {
             for (const ListedFile& picture : scan.listing.pictures) {
                 if (!FollowsRenamedPicture(scan, picture))
-                    pictureBases.insert(FoldedName(picture.name.substr(0, picture.extension)));
+                    pictureBases.emplace(FoldedName(picture.name.substr(0, picture.extension)),
+                                         &picture);
             }
             basesMade = true;
         }
@@ -403,7 +413,10 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
         if (ScanCalledOff(endEvents, endEventCount))
             return;
         std::wstring newBasePath = scan.folder + rename.newBase;
-        if (!sidecar && IsAnotherShot(scan, file, rename, newBasePath)) {
+        auto renamed = pictureBases.find(FoldedName(rename.newBase));
+        std::wstring pictureFile =
+            renamed == pictureBases.end() ? std::wstring() : scan.folder + renamed->second->name;
+        if (!sidecar && IsAnotherShot(scan, file, rename, pictureFile, newBasePath)) {
             AddOtherShot(rename, *late.rawExtension);
             continue;
         }
@@ -412,7 +425,9 @@ static void FollowLateCompanions(ScanState& scan, const HANDLE* endEvents, DWORD
                                          : L"." + *late.rawExtension;
         CompanionMove move =
             MoveListedCompanion(scan, file, scan.folder + reportedOld, newBasePath + newSuffix);
-        if (move == CompanionMove::Busy || move == CompanionMove::Refused || sidecar)
+        // Gone since the listing, it may land again (a copier replacing it).
+        if (move == CompanionMove::Busy || move == CompanionMove::Refused ||
+            move == CompanionMove::Gone || sidecar)
             continue;
         rename.rawFollowed = true;
         scan.memory.renames.keptChanged = true;

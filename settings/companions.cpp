@@ -12,6 +12,14 @@ static const wchar_t CompanionsIgnored[] =
 static SRWLOCK CompanionsLock = SRWLOCK_INIT;
 static std::shared_ptr<const CompanionList> Companions = std::make_shared<CompanionList>();
 
+// The sidecar kinds whose writers document where they put them: XMP (Adobe's
+// and many others'); PP3, RawTherapee's ("for IMG001.NEF there should be a
+// IMG001.NEF.pp3", its manual page, option -s); DOP, DxO PhotoLab's
+// ("file_name.ext.dop" beside the photo); ON1, ON1 Photo RAW's ("stored
+// alongside the image they belong to with the same name", its help on
+// enabling sidecar files).
+static const wchar_t* const SidecarKinds[] = {L"XMP", L"PP3", L"DOP", L"ON1"};
+
 static bool IsSeparator(wchar_t c) { return c == L' ' || c == L'\t' || c == L',' || c == L';'; }
 
 static bool AsciiSameNoCase(const std::wstring& a, const std::wstring& b)
@@ -33,6 +41,23 @@ static bool IsPlainExtension(const std::wstring& entry)
     return true;
 }
 
+bool IsSidecarKind(const std::wstring& extension)
+{
+    for (const wchar_t* kind : SidecarKinds)
+        if (AsciiSameNoCase(extension, kind))
+            return true;
+    return false;
+}
+
+// Adds the entry to the list unless it holds one alike.
+static void AddOnce(std::vector<std::wstring>& list, const std::wstring& entry)
+{
+    for (const std::wstring& listed : list)
+        if (AsciiSameNoCase(listed, entry))
+            return;
+    list.push_back(entry);
+}
+
 CompanionList ParseCompanions(const std::wstring& text, std::vector<std::wstring>* ignored)
 {
     CompanionList list;
@@ -52,15 +77,12 @@ CompanionList ParseCompanions(const std::wstring& text, std::vector<std::wstring
             ignored->push_back(entry);
             continue;
         }
-        if (AsciiSameNoCase(entry, L"XMP")) {
+        if (IsSidecarKind(entry)) {
+            AddOnce(list.sidecarKinds, entry);
             list.sidecars = true;
-            continue;
+        } else {
+            AddOnce(list.extensions, entry);
         }
-        bool listed = false;
-        for (const std::wstring& extension : list.extensions)
-            listed = listed || AsciiSameNoCase(extension, entry);
-        if (!listed)
-            list.extensions.push_back(entry);
     }
     if (list.extensions.empty() && !list.sidecars)
         return CompanionList();

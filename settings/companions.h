@@ -14,13 +14,20 @@ constexpr size_t MaxCompanionLength = 16;
 
 struct CompanionList {
     // The raw files' extensions as written, without their dot, no two alike
-    // ignoring ASCII case; never XMP.
+    // ignoring ASCII case; never a sidecar kind.
     std::vector<std::wstring> extensions{L"NEF"};
-    bool sidecars = false;  // XMP listed: sidecars follow
+    // The sidecar kinds listed (see IsSidecarKind), as written, no two alike.
+    std::vector<std::wstring> sidecarKinds;
+    bool sidecars = false;  // a sidecar kind listed: sidecars follow
     // Set from the value: only then is a raw file's own capture time compared
     // with its picture's. Without it everything goes as it always went.
     bool fromSetting = false;
 };
+
+// Whether files of this extension (without its dot, ASCII case ignored) are
+// sidecars: an editor's files beside a picture or a raw file, named after
+// its base name (DSC_0001.xmp) or its whole name (DSC_0001.NEF.xmp).
+bool IsSidecarKind(const std::wstring& extension);
 
 // Parses the value's text: entries separated by blanks, tabs, commas or
 // semicolons. An entry with a dot, a path character or a wildcard, longer

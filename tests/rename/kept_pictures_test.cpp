@@ -118,6 +118,46 @@ TEST_F(KeptPictures, APictureNamedAfterItsFileTimeIsReadAgainWithTheOptionOff)
                                   L" failed, File not renamed"});
 }
 
+// A picture a monitor renamed is kept once the next listing gave its new
+// change time, though nothing else changed before the monitor ended: the
+// next monitor does not open it.
+TEST_F(KeptPictures, APictureRenamedBeforeARestartIsNotOpenedAfterIt)
+{
+    PutDated(L"DSC_0001.jpg", "2023:04:01 07:29:26");
+    FolderMemory running;
+    EXPECT_EQ(ScanWith(running),
+              Texts{L"Renamed " + Path(L"DSC_0001.jpg") + L" to 20230401_072926.jpg"});
+    EXPECT_EQ(ScanWith(running), Texts{});
+    SaveKeptPictures(running, false);
+
+    HANDLE exclusive = CreateFileW(Path(L"20230401_072926.jpg").c_str(), GENERIC_READ, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(MonitorRun(), Texts{});
+    EXPECT_FALSE(retryPending) << "the kept picture was not opened";
+    CloseHandle(exclusive);
+}
+
+// The kept file holds the newest 10,000 renames whose raw files have not
+// followed: a raw file landing after a restart follows a picture renamed last.
+TEST_F(KeptPictures, TheNewestRenamesAreKept)
+{
+    std::wstring path = folder.PathWithBackslash();
+    FolderMemory first;
+    first.keptFile.kept = true;
+    LoadKeptPictures(first, path, 0x5EED, L"NTFS");
+    for (int made = 0; made <= 10000; ++made)
+        RememberRename(first.renames, L"IMG_" + std::to_wstring(made), L"20230401_072926");
+    SaveKeptPictures(first, false);
+
+    FolderMemory next;
+    LoadKeptPictures(next, path, 0x5EED, L"NTFS");
+    EXPECT_EQ(next.renames.byOldBase.size(), 10000u);
+    EXPECT_EQ(RenamedTo(next.renames, L"IMG_0"), nullptr);
+    EXPECT_NE(RenamedTo(next.renames, L"IMG_1"), nullptr);
+    EXPECT_NE(RenamedTo(next.renames, L"IMG_10000"), nullptr);
+}
+
 // A damaged file is reported once, the folder read as if there were none, and
 // the file written anew.
 TEST_F(KeptPictures, ADamagedFileIsReportedOnceAndWrittenAnew)

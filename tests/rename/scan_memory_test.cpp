@@ -142,6 +142,31 @@ TEST_F(ScanMemoryTest, RawFileBesideANewPictureOfTheOldNameGoesWithIt)
                          Path(L"20230505_050505.NEF")}));
 }
 
+// A raw file deleted between the listing and its move, as a copier that
+// replaces a file by deleting and writing it does, has not followed: written
+// again, it follows, whether its picture moved in that scan or an earlier one.
+TEST_F(ScanMemoryTest, RawFileGoneDuringTheScanFollowsOnceItIsBack)
+{
+    PutDated(L"DSC_0002.jpg", "2023:04:02 08:00:00");
+    EXPECT_EQ(ScanRemembering().size(), 1u);
+    PutDated(L"DSC_0001.jpg");
+    Put(L"DSC_0001.NEF", {1});
+    Put(L"DSC_0002.NEF", {2});
+    std::wstring folderPath = folder.PathWithBackslash();
+    FolderListing listing;
+    ASSERT_TRUE(ListFolder(folderPath, &listing));
+    for (const wchar_t* raw : {L"DSC_0001.NEF", L"DSC_0002.NEF"})
+        ASSERT_TRUE(DeleteFileW(Path(raw).c_str()));
+    ScanListing(folderPath, listing, memory);
+    EXPECT_EQ(Names(), (Texts{L"20230401_072926.jpg", L"20230402_080000.jpg"}));
+
+    Put(L"DSC_0001.NEF", {1});
+    Put(L"DSC_0002.NEF", {2});
+    ScanRemembering();
+    EXPECT_EQ(Names(), (Texts{L"20230401_072926.NEF", L"20230401_072926.jpg",
+                              L"20230402_080000.NEF", L"20230402_080000.jpg"}));
+}
+
 // ---------------------------------------------------------------- busy pictures
 
 // A picture being written is neither read nor reported; a picture held by a
@@ -256,6 +281,18 @@ TEST(BusySchedule, DoublesUpToAMinuteAndEndsWithTheFile)
     BeginBusyScan(busy);
     EndBusyScan(busy);
     EXPECT_EQ(NextRetryWaitMs(busy, now), INFINITE) << "nothing pending: wait without limit";
+}
+
+// Past its bound the rename memory forgets its older half: the newest stay.
+TEST(RenameMemoryBound, ForgetsTheOlderHalfPastItsBound)
+{
+    RenameMemory renames;
+    for (int made = 0; made <= 100000; ++made)
+        RememberRename(renames, L"IMG_" + std::to_wstring(made), L"20230401_072926");
+    EXPECT_EQ(renames.byOldBase.size(), 50001u);
+    EXPECT_EQ(RenamedTo(renames, L"IMG_49999"), nullptr);
+    EXPECT_NE(RenamedTo(renames, L"IMG_50000"), nullptr);
+    EXPECT_NE(RenamedTo(renames, L"IMG_100000"), nullptr);
 }
 
 // A folder that goes while a file in it is busy leaves nothing to retry: the

@@ -461,17 +461,36 @@ protected:
 TEST_F(SettingsCompanions, BadEntriesAreIgnoredOneByOneInOneLine)
 {
     SetText(ProgramKey, L"Companions", REG_SZ,
-            L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp Cr2"s + L'\0');
+            L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp 1234567890123456 Cr2"s + L'\0');
     LoadSettings();
     std::shared_ptr<const CompanionList> list = CurrentCompanions();
-    EXPECT_EQ(list->extensions, (std::vector<std::wstring>{L"cr2", L"ARW"}));
+    EXPECT_EQ(list->extensions, (std::vector<std::wstring>{L"cr2", L"ARW", L"1234567890123456"}));
     EXPECT_TRUE(list->sidecars);
     EXPECT_TRUE(list->fromSetting);
     EXPECT_EQ(LoggedTexts(),
               (std::vector<std::wstring>{
                   L"Companions: \".DNG\", \"C:x\", \"Raw*\", \"12345678901234567\" ignored "
                   L"(extensions without dots, at most 16 characters, 32 entries)"}));
-    EXPECT_EQ(Settings.Companions, L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp Cr2");
+    EXPECT_EQ(Settings.Companions,
+              L"cr2, .DNG;ARW\tC:x  Raw* arw 12345678901234567 xmp 1234567890123456 Cr2");
+}
+
+// Sidecar kinds alone make a list of their own: their sidecars follow, and
+// no raw file. Each kind is taken as written, a repeat once.
+TEST_F(SettingsCompanions, SidecarKindsAloneMakeAList)
+{
+    const std::pair<std::wstring, std::vector<std::wstring>> cases[] = {
+        {L"XMP", {L"XMP"}}, {L"pp3 XMP;dop xmp On1", {L"pp3", L"XMP", L"dop", L"On1"}}};
+    for (const auto& [text, kinds] : cases) {
+        SetText(ProgramKey, L"Companions", REG_SZ, text + L'\0');
+        LoadSettings();
+        std::shared_ptr<const CompanionList> list = CurrentCompanions();
+        EXPECT_EQ(list->extensions, std::vector<std::wstring>{}) << text;
+        EXPECT_EQ(list->sidecarKinds, kinds) << text;
+        EXPECT_TRUE(list->sidecars) << text;
+        EXPECT_TRUE(list->fromSetting) << text;
+    }
+    EXPECT_EQ(LoggedTexts(), std::vector<std::wstring>{});
 }
 
 TEST_F(SettingsCompanions, EntriesPastTheThirtySecondAreIgnored)
