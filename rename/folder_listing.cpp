@@ -382,32 +382,13 @@ const std::wstring* RawExtensionOf(const FolderListing& listing, const ListedFil
     return ListedExtension(listing.companions->extensions, file.name.c_str() + file.extension);
 }
 
-std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const ListedFile& picture)
+// The sidecars named after the picture, after its whole name, or after one of
+// its raw files' whole names, each kind once.
+static void AddSidecars(const FolderListing& listing, const ListedFile& picture,
+                        const std::wstring& base, std::vector<CompanionFile>* found)
 {
-    std::vector<CompanionFile> companions;
-    if (listing.raws.empty())
-        return companions;
+    std::vector<CompanionFile>& companions = *found;
     const CompanionList& list = *listing.companions;
-    std::wstring base = picture.name.substr(0, picture.extension);
-    for (const std::wstring& extension : list.extensions) {
-        std::wstring name = base;
-        name += L'.';
-        name += extension;
-        // A video listed as a companion is not its own.
-        const ListedFile* raw = ListedByName(listing, name);
-        if (raw && !AsciiEqualNoCase(raw->name.c_str(), picture.name.c_str()))
-            companions.push_back({raw, name, L"." + extension, false, nullptr});
-    }
-    // A Sony clip's own metadata file (C0001M01.XML) goes with it.
-    if (IsListedVideo(picture)) {
-        if (const ListedFile* metadata = ListedByName(listing, base + ClipMetadataSuffix))
-            companions.push_back(
-                {metadata, metadata->name, metadata->name.substr(base.size()), true, nullptr});
-    }
-    if (!list.sidecars)
-        return companions;
-
-    // Named after the picture, after its whole name, or after a raw file's.
     std::vector<std::pair<std::wstring, const ListedFile*>> named = {{base, nullptr},
                                                                      {picture.name, nullptr}};
     for (size_t raw = 0, raws = companions.size(); raw < raws; ++raw)
@@ -425,6 +406,32 @@ std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const 
                 companions.push_back(
                     {sidecar, sidecar->name, sidecar->name.substr(base.size()), true, ofRaw});
         }
+    }
+}
+
+std::vector<CompanionFile> ListedCompanions(const FolderListing& listing, const ListedFile& picture)
+{
+    std::vector<CompanionFile> companions;
+    if (listing.raws.empty())
+        return companions;
+    const CompanionList& list = *listing.companions;
+    std::wstring base = picture.name.substr(0, picture.extension);
+    for (const std::wstring& extension : list.extensions) {
+        std::wstring name = base;
+        name += L'.';
+        name += extension;
+        // A video listed as a companion is not its own.
+        const ListedFile* raw = ListedByName(listing, name);
+        if (raw && !AsciiEqualNoCase(raw->name.c_str(), picture.name.c_str()))
+            companions.push_back({raw, name, L"." + extension, false, nullptr});
+    }
+    if (list.sidecars)
+        AddSidecars(listing, picture, base, &companions);
+    // A Sony clip's own metadata file (C0001M01.XML) goes with it.
+    if (IsListedVideo(picture)) {
+        if (const ListedFile* metadata = ListedByName(listing, base + ClipMetadataSuffix))
+            companions.push_back(
+                {metadata, metadata->name, metadata->name.substr(base.size()), true, nullptr});
     }
     return companions;
 }
