@@ -331,7 +331,12 @@ static std::vector<Seed> VideoSeeds()
              v.sonyXml = "<NonRealTimeMeta><CreationDate value=\"2023-04-01T07:29:26+09:00\"/>";
          }},
         {"xmp",
-         [](VideoFixture& v) { v.xmpPacket = "<x xmp:CreateDate=\"2023-04-01T07:29:26Z\"/>"; }},
+         [](VideoFixture& v) {
+             v.xmpPacket = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                           "<rdf:Description xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                           "xmp:CreateDate=\"2023-04-01T07:29:26Z\"/></rdf:RDF></x:xmpmeta>";
+         }},
         {"user-xmp",
          [](VideoFixture& v) {
              v.userXmp = "<photoshop:DateCreated>2023-04-01T07:29:26+01:00</photoshop:DateCreated>";
