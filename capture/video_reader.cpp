@@ -88,7 +88,7 @@ bool ParseDateText(const uint8_t* text, size_t size, VideoTime* time, Zone* zone
     }
     int f[6];
     Digits(text, 4, &f[0]);
-    for (int i = 1; i < 6; ++i)
+    for (size_t i = 1; i < 6; ++i)
         Digits(text + 2 + 3 * i, 2, &f[i]);
     if (f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31 || f[3] > 23 || f[4] > 59 || f[5] > 60)
         return false;
