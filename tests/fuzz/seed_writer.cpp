@@ -229,6 +229,19 @@ std::vector<Seed> HeifSeeds()
              h.majorBrand = "heix";
              h.compatibleBrands = {"mif1", "heix"};
          }},
+        {"meta-after-data", [](HeifFixture& h) { h.metaAfterData = true; }},
+        {"meta-after-large-data",
+         [](HeifFixture& h) {
+             h.metaAfterData = true;
+             h.imageBytes = 70000;
+         }},
+        {"meta-after-data-large-sizes",
+         [](HeifFixture& h) {
+             h.metaAfterData = true;
+             h.largeSizes = true;
+             h.exifAfterImage = true;
+             h.imageBytes = 70000;
+         }},
         {"no-exif", [](HeifFixture& h) { h.withExifItem = false; }},
         {"refused-five-extents", [](HeifFixture& h) { h.exifExtents = 5; }},
         {"refused-in-idat", [](HeifFixture& h) { h.constructionMethod = 1; }},
@@ -331,7 +344,12 @@ static std::vector<Seed> VideoSeeds()
              v.sonyXml = "<NonRealTimeMeta><CreationDate value=\"2023-04-01T07:29:26+09:00\"/>";
          }},
         {"xmp",
-         [](VideoFixture& v) { v.xmpPacket = "<x xmp:CreateDate=\"2023-04-01T07:29:26Z\"/>"; }},
+         [](VideoFixture& v) {
+             v.xmpPacket = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                           "<rdf:Description xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                           "xmp:CreateDate=\"2023-04-01T07:29:26Z\"/></rdf:RDF></x:xmpmeta>";
+         }},
         {"user-xmp",
          [](VideoFixture& v) {
              v.userXmp = "<photoshop:DateCreated>2023-04-01T07:29:26+01:00</photoshop:DateCreated>";
