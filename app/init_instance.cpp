@@ -8,6 +8,8 @@
 
 #include "app/app_state.h"
 #include "app/tray_icon.h"
+#include "events/error_box.h"
+#include "events/text_format.h"
 #include "monitor/device_notices.h"
 #include "monitor/monitors.h"
 #include "resources/resource_ids.h"
@@ -17,6 +19,8 @@
 HANDLE InstanceMutex = nullptr;
 HWND MainWindow = nullptr;
 NOTIFYICONDATAW TrayIcon = {};
+
+static const wchar_t CannotCreateMainWindow[] = L"Cannot create the main window, Error %d";
 
 // "Version <major>.<minor>" from the product version of our own version block;
 // stays "unknown Version" when there is none to read.
@@ -60,8 +64,16 @@ BOOL InitInstance(HINSTANCE instance, int showState)
     MainWindow = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW, ClassName,
                                  TitleText, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
                                  nullptr, instance, nullptr);
-    if (!MainWindow)
+    if (!MainWindow) {
+        // No desktop to make it on (Wine started without a display) or none
+        // left (an exhausted desktop heap). The settings say whether the log
+        // file is kept, so they are loaded for this one line; the box shows
+        // where a box still can.
+        int error = static_cast<int>(GetLastError());
+        LoadSettings();
+        ReportFailure(FormatText(CannotCreateMainWindow, error).c_str());
         return FALSE;
+    }
 
     BuildVersionText();
     LoadSettings();

@@ -14,6 +14,10 @@ static const wchar_t CannotCreateMutex[] = L"Error %d creating Mutex. Program ca
 static const wchar_t AlreadyRunning[] =
     L"Lumistamp is already running. Only 1 instance is allowed at the same time.";
 
+// A start that could not make its window ends with this code, so that a
+// script or an installer that started the program can tell.
+static const int CannotStartExitCode = 1;
+
 wchar_t TitleText[1024];
 wchar_t ClassName[1024];
 
@@ -53,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState)
     LogEvent(L"Starting Lumistamp");
 
     if (!InitInstance(instance, showState))
-        return 0;
+        return CannotStartExitCode;
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0)) {

@@ -73,6 +73,8 @@ protected:
     }
     void TearDown() override
     {
+        if (IsSkipped())
+            return;
         EndProgram(program);
         ResetProgramKey();
     }

@@ -10,6 +10,9 @@
 #include "tests/support/scratch_folder.h"
 
 static const wchar_t ProgramKey[] = L"SOFTWARE\\KX-Lumistamp";
+static const wchar_t RunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+static const wchar_t AutostartName[] = L"KX_Lumistamp";
+static const wchar_t SavedCopyParent[] = L"Software\\LumistampTests";
 
 std::wstring ProgramPath()
 {
@@ -107,6 +110,58 @@ void EndProgram(RunningProgram& program)
 }
 
 void ResetProgramKey() { RegDeleteTreeW(HKEY_CURRENT_USER, ProgramKey); }
+
+SavedProgramRegistry SaveProgramRegistry()
+{
+    SavedProgramRegistry saved;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        saved.copy = std::wstring(SavedCopyParent) + L"\\saved-" +
+                     std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(GetTickCount64());
+        HKEY copy = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, saved.copy.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &copy, nullptr) == ERROR_SUCCESS) {
+            RegCopyTreeW(key, nullptr, copy);
+            RegCloseKey(copy);
+        }
+        RegCloseKey(key);
+    }
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, RunKey, AutostartName, RRF_RT_ANY | RRF_NOEXPAND, nullptr,
+                     nullptr, &size) == ERROR_SUCCESS) {
+        saved.runData.resize(size);
+        saved.runValueExisted = RegGetValueW(HKEY_CURRENT_USER, RunKey, AutostartName,
+                                             RRF_RT_ANY | RRF_NOEXPAND, &saved.runType,
+                                             saved.runData.data(), &size) == ERROR_SUCCESS;
+        saved.runData.resize(size);
+    }
+    return saved;
+}
+
+void RestoreProgramRegistry(const SavedProgramRegistry& saved)
+{
+    ResetProgramKey();
+    if (!saved.copy.empty()) {
+        HKEY copy = nullptr;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, saved.copy.c_str(), 0, KEY_READ, &copy) ==
+            ERROR_SUCCESS) {
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr) == ERROR_SUCCESS) {
+                RegCopyTreeW(copy, nullptr, key);
+                RegCloseKey(key);
+            }
+            RegCloseKey(copy);
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, saved.copy.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, SavedCopyParent);  // fails while others use it
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKey, AutostartName);
+    if (saved.runValueExisted)
+        RegSetKeyValueW(HKEY_CURRENT_USER, RunKey, AutostartName, saved.runType,
+                        saved.runData.data(), static_cast<DWORD>(saved.runData.size()));
+}
 
 void WriteOption(const wchar_t* name, DWORD value)
 {

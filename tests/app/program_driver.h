@@ -49,6 +49,20 @@ void WriteOption(const wchar_t* name, DWORD value);
 void WriteTextOption(const wchar_t* name, const std::wstring& text);
 void WriteFolders(const std::wstring& multiString);
 
+// What a test that starts the real program changes in this user's own
+// registry, kept to be put back: a copy of the program's key (under
+// Software\LumistampTests) and the Run value. On Windows the program reads the
+// user's real key, which no redirection reaches from another process.
+struct SavedProgramRegistry {
+    std::wstring copy;  // empty: the key did not exist
+    bool runValueExisted = false;
+    DWORD runType = REG_NONE;
+    std::vector<BYTE> runData;
+};
+SavedProgramRegistry SaveProgramRegistry();
+// Puts the key and the Run value back as they were, and removes the copy.
+void RestoreProgramRegistry(const SavedProgramRegistry& saved);
+
 // The settings of a card-copy run: the program's key emptied, one watched
 // folder, the log file on, autostart and the file-time fallback off.
 void StoreCardCopySettings(const std::wstring& watchedFolder);

@@ -40,26 +40,24 @@ std::wstring ReadOnlyFolder()
 
 class Program : public testing::Test {
 protected:
+    // Set-up and tear-down skip with the test: they empty the program's key.
     void SetUp() override
-    {
-        ResetProgramKey();
-        // The program's own log file, in the prefix's local application data
-        // folder: each test starts without it.
-        if (RunningUnderWine())
-            RemoveTree(ProgramLogFolder());
-    }
-    void TearDown() override
-    {
-        EndProgram(first);
-        EndProgram(second);
-        ResetProgramKey();
-    }
-
-    void SkipUnlessUnderWine()
     {
         if (!RunningUnderWine())
             GTEST_SKIP() << "writes the program's log file into this user's own local "
                             "application data folder: runs only in a throwaway Wine prefix";
+        ResetProgramKey();
+        // The program's own log file, in the prefix's local application data
+        // folder: each test starts without it.
+        RemoveTree(ProgramLogFolder());
+    }
+    void TearDown() override
+    {
+        if (IsSkipped())
+            return;
+        EndProgram(first);
+        EndProgram(second);
+        ResetProgramKey();
     }
 
     // The user closes the hidden window from outside: it ends with code 0.
@@ -78,7 +76,6 @@ protected:
 // the program makes.
 TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
 {
-    SkipUnlessUnderWine();
     std::wstring readOnly = ReadOnlyFolder();
     ASSERT_FALSE(readOnly.empty()) << "no folder here refuses a new file";
     ASSERT_FALSE(PathExists(ProgramLogFolder()));
@@ -129,7 +126,6 @@ TEST_F(Program, StartedInAReadOnlyFolderRenamesAndLogsToLocalAppData)
 // next start, and the picture renamed to its new stamp.
 TEST_F(Program, ADateRewrittenInPlaceIsRenamedAtTheNextStart)
 {
-    SkipUnlessUnderWine();
     ScratchFolder watched, runFolder;
     ASSERT_TRUE(WriteFileBytes(watched / L"20230401_072926.jpg",
                                JpegWithDate(TagDateTimeOriginal, "2023:04:01 07:29:26")));
@@ -191,7 +187,6 @@ TEST_F(Program, ADateRewrittenInPlaceIsRenamedAtTheNextStart)
 
 TEST_F(Program, SecondStartIsRefusedAndTheFirstCarriesOn)
 {
-    SkipUnlessUnderWine();
     WriteOption(L"LogFile", 1);
     ScratchFolder firstFolder;
     ScratchFolder secondFolder;
@@ -279,7 +274,6 @@ private:
 // offers it again every 5 seconds on a timer, and stops once the icon is in.
 TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
 {
-    SkipUnlessUnderWine();
     StartingTray tray;
     ASSERT_TRUE(tray.Found()) << "Wine's own tray would take the requests";
     ScratchFolder startFolder;
@@ -322,7 +316,6 @@ TEST_F(Program, TrayIconRefusedAtStartIsOfferedAgainUntilTheShellTakesIt)
 // with code 0 and no box. Other commands leave it running.
 TEST_F(Program, ExitCommandSentToItsWindowEndsIt)
 {
-    SkipUnlessUnderWine();
     ScratchFolder watched;
     WriteFolders(watched.Path() + L'\0');
     first = StartProgram(watched.Path());

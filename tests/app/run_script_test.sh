@@ -151,7 +151,7 @@ done
 quick=$(timeout 120 "${as_user[@]}" "DISPLAY=:$display" "$root/scripts/run" "$folder" </dev/null 2>&1)
 status=$?
 [ "$status" -eq 1 ] || fail "a run on a display it cannot open ended with $status, expected 1"
-grep -q 'Lumistamp ended .* after it started, with exit status 0' <<<"$quick" ||
+grep -q 'Lumistamp ended .* after it started, with exit status 1' <<<"$quick" ||
   fail "a run whose program ended at once did not say so: $quick"
 wait_for 15 nothing_left || fail "processes of the last run are left: $(show_left)"
 

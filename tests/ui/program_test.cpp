@@ -88,16 +88,17 @@ bool AutostartEntryExists()
 
 class ProgramDialog : public testing::Test {
 protected:
+    // The program reads the user's own key: kept and put back, on Windows too.
     void SetUp() override
     {
+        saved = SaveProgramRegistry();
         ResetProgramKey();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKey, L"KX_Lumistamp");
     }
     void TearDown() override
     {
         EndProgram(program);
-        ResetProgramKey();
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, RunKey, L"KX_Lumistamp");
+        RestoreProgramRegistry(saved);
     }
 
     // Starts the program and opens its settings dialog through the tray menu.
@@ -130,6 +131,7 @@ protected:
         EXPECT_EQ(WaitForExit(program, 15000), 0u);
     }
 
+    SavedProgramRegistry saved;
     ScratchFolder runFolder;
     RunningProgram program;
     HWND mainWindow = nullptr;
