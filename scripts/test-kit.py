@@ -152,10 +152,11 @@ def pack(tests, kit, build, samples):
             path = os.path.join(top, file)
             if file.lower().endswith('.exe') and len(windows_path(path)) <= LONGEST_PROGRAM_PATH:
                 wanted.add(path)
-    # The camera samples, and the HEIF files made with the image tools, which
-    # the tests read from the source tree.
+    # The camera samples, the HEIF files made with the image tools and the
+    # phones' videos, which the tests read from the source tree.
     heif_fixtures = os.path.normpath(os.path.join(HERE, '..', 'tests', 'capture', 'heif'))
-    for data in (samples, heif_fixtures):
+    phone_videos = os.path.normpath(os.path.join(HERE, '..', 'tests', 'app', 'videos'))
+    for data in (samples, heif_fixtures, phone_videos):
         for top, _, files in os.walk(data):
             for file in files:
                 wanted.add(os.path.join(top, file))
