@@ -6,6 +6,7 @@
 #include "rename/busy_files.h"
 #include "rename/folder_listing.h"
 #include "rename/online_only.h"
+#include "rename/rename_journal.h"
 #include "rename/rename_memory.h"
 #include "rename/settled_pictures.h"
 #include "rename/settled_store.h"
@@ -15,6 +16,7 @@ struct FolderMemory {
     RenameMemory renames;
     BusyFiles busy;
     KeptPicturesFile keptFile;
+    RenameJournal journal;
     OnlineOnlyPictures onlineOnly;
     ListingMethod listingMethod = ListingMethod::NotTried;  // found by the first listing
 };

@@ -19,6 +19,7 @@ enum class PictureOutcome : uint8_t {
     FileTimeUnread,     // the fallback could not read the file's time
     TargetUntested,     // the existence test of its target name failed
     OnlineOnly,         // a cloud provider's placeholder, left unread
+    LeftAsIs,           // given its old name back by a restore: not renamed while unchanged
 };
 
 struct SettledPicture {
@@ -55,7 +56,8 @@ struct SettledPictures {
 // read, and reported, anew by every run.
 inline bool IsKeptOutcome(PictureOutcome outcome)
 {
-    return outcome == PictureOutcome::BearsItsName || outcome == PictureOutcome::KeepsNumberedName;
+    return outcome == PictureOutcome::BearsItsName ||
+           outcome == PictureOutcome::KeepsNumberedName || outcome == PictureOutcome::LeftAsIs;
 }
 
 // Brackets one scan: pictures it neither listed nor settled are forgotten at
