@@ -34,3 +34,10 @@
 #define IDC_COMPANIONS 1020
 // HEIC and HEIF pictures renamed too, on the Settings page.
 #define IDC_HEIF_PICTURES 1021
+
+// "Restore original names…", from the Events page's list: its menu command,
+// and the dialog that chooses a folder and a moment.
+#define IDM_RESTORE_NAMES 1004
+#define IDD_RESTORE 138
+#define IDC_RESTORE_FOLDERS 1030
+#define IDC_RESTORE_SINCE 1031
