@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -95,7 +96,13 @@ TEST(JournalFile, ACutLastRecordCostsOnlyThatRecord)
         EXPECT_EQ(Parse(Bytes(one.begin(), one.begin() + static_cast<ptrdiff_t>(size))).read,
                   JournalRead::Truncated)
             << size;
-    // A power loss may leave the appended bytes as zeros.
+    // A power loss may leave the last record at its length with its bytes
+    // not all written, or the appended bytes as zeros.
+    Bytes torn = two;
+    std::fill(torn.end() - 20, torn.end(), 0);
+    Parsed tornParsed = Parse(torn);
+    EXPECT_EQ(tornParsed.read, JournalRead::Truncated);
+    EXPECT_EQ(tornParsed.good, one.size());
     Bytes zeros = one;
     zeros.resize(one.size() + 30, 0);
     Parsed parsed = Parse(zeros);
