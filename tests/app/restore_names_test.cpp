@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/card_copy_run.h"
 #include "tests/app/program_driver.h"
 #include "tests/support/jpeg_fixture.h"
 #include "tests/support/message_box_catcher.h"
@@ -25,7 +26,6 @@ using Names = std::vector<std::wstring>;
 using Contents = std::map<std::wstring, std::vector<uint8_t>>;
 
 constexpr int Pictures = 200;
-constexpr DWORD StartLimitMs = 30000;
 constexpr DWORD RenameLimitMs = 90000;
 constexpr DWORD LeftAloneMs = 120000;
 
@@ -138,40 +138,21 @@ DWORD RunRestoreCommand(const std::wstring& folder, std::vector<std::string>* li
     return exitCode;
 }
 
-class RestoreNames : public testing::Test {
+class RestoreNames : public CardCopyRun<int> {
 protected:
     void SetUp() override
     {
-        if (!RunningUnderWine())
-            GTEST_SKIP() << "writes the program's log file, journal and kept files into this "
-                            "user's own local application data folder: runs only in a "
-                            "throwaway Wine prefix";
-        RemoveTree(ProgramLogFolder());
-        StoreCardCopySettings(wedding.Path());
+        CardCopyRun::SetUp();
+        if (IsSkipped())
+            return;
         WriteFolders(wedding.Path() + L'\0' + other.Path() + L'\0');
         WriteTextOption(L"Companions", L"NEF XMP");
     }
-    void TearDown() override
+    void Restart(HWND* window)
     {
-        if (IsSkipped())
-            return;
-        EndProgram(program);
-        ResetProgramKey();
-    }
-    HWND Start()
-    {
-        program = StartProgram(runFolder.Path());
-        if (!program.process)
-            return nullptr;
-        CatchBoxesOfProcess(program.processId);
-        return WaitForMainWindow(program.processId, StartLimitMs);
-    }
-    void Exit(HWND window)
-    {
-        ASSERT_TRUE(ChooseFromTrayMenu(window, program.processId, 2)) << "no tray menu for Exit";
-        EXPECT_EQ(WaitForExit(program, 15000), 0u) << "Exit did not end the program with code 0";
+        ExitThroughTrayMenu(*window);
         CloseHandle(program.process);
-        program = {};
+        *window = StartWatching();
     }
     // Settings..., the Events tab, the list's right-click menu, then the
     // Restore dialog with the folder's line chosen and "All"; Restore.
@@ -209,15 +190,15 @@ protected:
         ASSERT_TRUE(PollUntil([settings] { return !IsWindow(settings); }, 15000));
     }
 
-    ScratchFolder wedding, other, runFolder;
-    RunningProgram program;
+    const ScratchFolder& wedding = watched;
+    ScratchFolder other;
 };
 
-TEST_F(RestoreNames, AFolderWatchedByMistakeGetsEveryNameBackAndKeepsIt)
+TEST_P(RestoreNames, AFolderWatchedByMistakeGetsEveryNameBackAndKeepsIt)
 {
     Contents named = PutPictures(wedding.Path(), L"Wedding_", Pictures, 0);
     Contents others = PutPictures(other.Path(), L"DSC_", 3, 20000);
-    HWND window = Start();
+    HWND window = StartWatching();
     ASSERT_NE(window, nullptr) << "the program did not start";
     ASSERT_TRUE(PollUntil([&] { return AllRenamed(wedding.Path(), 600); }, RenameLimitMs))
         << "the wedding pictures were not renamed: " << ListFolder(wedding.Path()).size()
@@ -262,8 +243,7 @@ TEST_F(RestoreNames, AFolderWatchedByMistakeGetsEveryNameBackAndKeepsIt)
 
     // After a restart the kept file still tells them apart: a picture landing
     // after it is renamed, the restored ones stay.
-    Exit(window);
-    window = Start();
+    Restart(&window);
     ASSERT_NE(window, nullptr) << "the program did not start again";
     Contents late = PutPictures(wedding.Path(), L"Late_", 1, 40000);
     ASSERT_TRUE(
@@ -274,9 +254,11 @@ TEST_F(RestoreNames, AFolderWatchedByMistakeGetsEveryNameBackAndKeepsIt)
         return ReadFileBytes(wedding / entry.first) == entry.second;
     })) << "restored pictures were renamed after the restart";
     EXPECT_EQ(ListFolder(other.Path()), otherNames);
-    Exit(window);
+    ExitThroughTrayMenu(window);
     for (const CapturedBox& box : TakeCapturedBoxes())
         ADD_FAILURE() << "a message box: " << Narrow(box.caption) << ": " << Narrow(box.text);
 }
+
+INSTANTIATE_TEST_SUITE_P(Once, RestoreNames, testing::Values(0));
 
 }  // namespace
