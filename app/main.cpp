@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/app_state.h"
+#include "app/restore_command.h"
 #include "app/tray_icon.h"
 #include "events/error_box.h"
 #include "events/event_history.h"
@@ -38,6 +39,8 @@ static void RegisterMainWindowClass(HINSTANCE instance)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState)
 {
+    if (IsRestoreCommand())
+        return RunRestoreCommand();
     // The name has no session prefix: each logged-on user runs one instance.
     InstanceMutex = CreateMutexW(nullptr, TRUE, L"Lumistamp");
     if (!InstanceMutex) {

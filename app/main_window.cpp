@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/app_state.h"
+#include "app/restore_command.h"
 #include "app/tray_icon.h"
 #include "events/error_box.h"
 #include "events/event_history.h"
@@ -114,6 +115,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
+
+    case WM_COPYDATA:
+        // A restore asked for on another process's command line.
+        return OnRestoreRequest(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
 
     case WMAPP_TRAYCALLBACK:
         if (LOWORD(lParam) == WM_RBUTTONDOWN)

@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 #include "events/event_history.h"
 #include "monitor/folder_holds.h"
 #include "monitor/folder_watch.h"
 #include "monitor/monitor_start.h"
 #include "monitor/monitors.h"
+#include "rename/folder_claims.h"
 #include "rename/folder_memory.h"
 #include "rename/folder_scan.h"
+#include "rename/restored_pictures.h"
 #include "settings/statistics.h"
 
 static const wchar_t PathTooLong[] =
@@ -54,7 +57,13 @@ static WatchEnd InterruptOf(DWORD woken)
 static void Scan(const Monitor& monitor, FolderMemory& memory)
 {
     HANDLE interrupts[2] = {monitor.start.stop, monitor.start.hold->letGo};
+    // A restore of the folder is waited for, and what it gave back is left
+    // as it is.
+    std::wstring folder(monitor.scanPath, monitor.scanLength);
+    BeginFolderScan(folder);
+    TakeRestoredPictures(memory, folder);
     ScanFolder(monitor.scanPath, monitor.scanLength, memory, interrupts, 2);
+    EndFolderScan(folder);
     if (auto observer = MonitorScanObserver.load())
         observer(monitor.scanPath);
 }

@@ -7,6 +7,7 @@
 #include "rename/folder_listing.h"
 #include "rename/incomplete_videos.h"
 #include "rename/online_only.h"
+#include "rename/rename_journal.h"
 #include "rename/rename_memory.h"
 #include "rename/settled_pictures.h"
 #include "rename/settled_store.h"
@@ -17,6 +18,7 @@ struct FolderMemory {
     BusyFiles busy;
     IncompleteVideos incomplete;
     KeptPicturesFile keptFile;
+    RenameJournal journal;
     OnlineOnlyPictures onlineOnly;
     ListingWay listingMethod;  // found by the first listing; a listing failed part-way
 };

@@ -123,6 +123,8 @@ static CompanionMove MoveListedCompanion(ScanState& scan, const ListedFile& raw,
                                          const std::wstring& newPath)
 {
     CompanionMove move = MoveCompanion(scan.folder + raw.name, reportedOldPath, newPath);
+    if (move == CompanionMove::Moved)
+        JournalRename(scan.memory.journal, scan.folder, raw, newPath, JournalFlagCompanion);
     if (move == CompanionMove::Busy) {
         WaitForRetry(scan, raw.name);
     } else if (move == CompanionMove::Refused) {
@@ -336,6 +338,7 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
     const wchar_t* newName = wcsrchr(newPath.data(), L'\\') + 1;
     LogEventFormat(Renamed, oldPath.c_str(), newName);
     ++Statistics.PicturesRenamed;
+    JournalRename(scan.memory.journal, scan.folder, picture, newName, 0);
     // Listed again by the next scan under its new name, with the change time
     // the rename gave it.
     SettleRenamedPicture(scan.memory.settled, newName, picture, NamedOutcome(newName, time),

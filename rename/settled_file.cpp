@@ -2,71 +2,12 @@
 
 #include <cstring>
 
+#include "rename/byte_record.h"
+
 namespace {
 
 const char Magic[8] = {'L', 'S', 'S', 'E', 'T', 'T', 'L', 'D'};
 constexpr size_t EntryFixedBytes = 1 + 2 + 3 * 8;
-
-// The hash wraps by design; the fuzzer's check for unsigned wrap-around,
-// meant for the offsets, is told so.
-#if defined(__clang__)
-__attribute__((no_sanitize("unsigned-integer-overflow")))
-#endif
-uint64_t
-Fnv1a(const uint8_t* bytes, size_t size)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (size_t i = 0; i < size; ++i) {
-        hash ^= bytes[i];
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
-void PutText(std::vector<uint8_t>& out, const std::string& text)
-{
-    for (char c : text)
-        out.push_back(static_cast<uint8_t>(c));
-}
-
-void PutNumber(std::vector<uint8_t>& out, uint64_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// Reads forward through the bytes; every read is bounds-checked, and a read
-// past the end leaves the reader failed for good.
-struct Reader {
-    const uint8_t* bytes;
-    size_t size;
-    size_t at = 0;
-    bool failed = false;
-
-    bool Has(size_t count) const { return !failed && count <= size - at; }
-    uint64_t Number(int count)
-    {
-        if (!Has(static_cast<size_t>(count))) {
-            failed = true;
-            return 0;
-        }
-        uint64_t value = 0;
-        for (int i = 0; i < count; ++i)
-            value |= static_cast<uint64_t>(bytes[at + i]) << (8 * i);
-        at += static_cast<size_t>(count);
-        return value;
-    }
-    std::string Text(size_t count)
-    {
-        if (!Has(count)) {
-            failed = true;
-            return std::string();
-        }
-        std::string text(reinterpret_cast<const char*>(bytes + at), count);
-        at += count;
-        return text;
-    }
-};
 
 }  // namespace
 
@@ -100,7 +41,7 @@ SettledFileRead ParseSettledFile(const uint8_t* bytes, size_t size,
                                  std::vector<SettledFileEntry>* entries)
 {
     entries->clear();
-    Reader in{bytes, size};
+    ByteReader in{bytes, size};
     // A file cut inside its first bytes still begins as such a file does.
     if (!in.Has(sizeof(Magic)))
         return size == 0 || std::memcmp(bytes, Magic, size) == 0 ? SettledFileRead::Truncated

@@ -20,7 +20,10 @@
 // name>/<new base name>" (no file name holds a slash), size the picture's
 // capture time (year << 40 | month << 32 | day << 24 | hour << 16 | minute
 // << 8 | second), last write the rename's order, change time what followed
-// (RenameFollowed* below). Version 1 files are read as well.
+// (RenameFollowed* below). Version 1 files are read as well. An entry flagged
+// SettledFlagRename whose name holds no slash is a picture a restore gave its
+// old name back ("left as is"), with its size and times as a picture's;
+// versions that do not know it pass over it as a rename they cannot read.
 #pragma once
 
 #include <cstddef>

@@ -20,6 +20,7 @@ enum class PictureOutcome : uint8_t {
     TargetUntested,     // the existence test of its target name failed
     OnlineOnly,         // a cloud provider's placeholder, left unread
     Incomplete,         // a video left cut and unchanged for minutes, reported once
+    LeftAsIs,           // given its old name back by a restore: not renamed while unchanged
 };
 
 struct SettledPicture {
@@ -56,7 +57,8 @@ struct SettledPictures {
 // read, and reported, anew by every run.
 inline bool IsKeptOutcome(PictureOutcome outcome)
 {
-    return outcome == PictureOutcome::BearsItsName || outcome == PictureOutcome::KeepsNumberedName;
+    return outcome == PictureOutcome::BearsItsName ||
+           outcome == PictureOutcome::KeepsNumberedName || outcome == PictureOutcome::LeftAsIs;
 }
 
 // Brackets one scan: pictures it neither listed nor settled are forgotten at

@@ -9,6 +9,8 @@
 #include "rename/folder_listing.h"
 #include "rename/folder_memory.h"
 #include "rename/settled_file.h"
+#include "rename/utf8_text.h"
+#include "rename/whole_file.h"
 
 static const wchar_t CannotLoad[] =
     L"Remembered pictures of %s not loaded: %s is damaged, the folder is read anew";
@@ -18,36 +20,8 @@ static const wchar_t CannotSave[] = L"Cannot save the remembered pictures of %s 
 // would otherwise race to replace the same file.
 static SRWLOCK KeptFileWrites = SRWLOCK_INIT;
 
-static std::string Utf8(const std::wstring& text)
+std::wstring FolderFileName(const std::wstring& folderPath)
 {
-    if (text.empty())
-        return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
-}
-
-// False for bytes that are not UTF-8.
-static bool Wide(const std::string& bytes, std::wstring* text)
-{
-    int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                   static_cast<int>(bytes.size()), nullptr, 0);
-    if (size <= 0)
-        return false;
-    text->assign(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                        text->data(), size);
-    return true;
-}
-
-std::wstring KeptPicturesPath(const std::wstring& folderPath)
-{
-    std::wstring program = ProgramDataFolder();
-    if (program.empty())
-        return std::wstring();
     uint64_t hash = 0xcbf29ce484222325ull;
     for (wchar_t unit : FoldedName(folderPath)) {
         hash ^= static_cast<uint16_t>(unit);
@@ -58,30 +32,15 @@ std::wstring KeptPicturesPath(const std::wstring& folderPath)
     std::wstring name(16, L'0');
     for (size_t at = name.size(); at-- > 0; hash >>= 4)
         name[at] = digits[hash & 0xf];
-    return program + L"\\Settled\\" + name + L".settled";
+    return name;
 }
 
-static bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>* bytes, DWORD* error)
+std::wstring KeptPicturesPath(const std::wstring& folderPath)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError();
-        return false;
-    }
-    LARGE_INTEGER size = {};
-    bool read = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
-                static_cast<uint64_t>(size.QuadPart) <= MaxKeptPicturesFileBytes;
-    if (read) {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        read = bytes->empty() ||
-               (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) &&
-                got == bytes->size());
-    }
-    *error = read ? ERROR_SUCCESS : ERROR_INVALID_DATA;
-    CloseHandle(file);
-    return read;
+    std::wstring program = ProgramDataFolder();
+    if (program.empty())
+        return std::wstring();
+    return program + L"\\Settled\\" + FolderFileName(folderPath) + L".settled";
 }
 
 // Capture time fields packed into one number, as the kept file holds them.
@@ -161,7 +120,7 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
 
     std::vector<uint8_t> bytes;
     DWORD error = ERROR_SUCCESS;
-    if (!ReadWholeFile(file.path, &bytes, &error)) {
+    if (!ReadWholeFile(file.path, MaxKeptPicturesFileBytes, &bytes, &error)) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return;
         LogEventFormat(CannotLoad, folderPath.c_str(), file.path.c_str());
@@ -181,7 +140,9 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
     }
     for (const SettledFileEntry& entry : entries) {
         std::wstring name;
-        if ((entry.flags & SettledFlagRename) != 0) {
+        bool leftAsIs = (entry.flags & SettledFlagRename) != 0 &&
+                        entry.name.find('/') == std::string::npos;
+        if ((entry.flags & SettledFlagRename) != 0 && !leftAsIs) {
             if (Wide(entry.name, &name))
                 LoadKeptRename(memory.renames, name, entry);
             continue;
@@ -192,7 +153,8 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
         }
         if (!Wide(entry.name, &name) || memory.settled.byName.size() >= MaxSettledPictures)
             continue;
-        PictureOutcome outcome = (entry.flags & SettledFlagNumbered) != 0
+        PictureOutcome outcome = leftAsIs ? PictureOutcome::LeftAsIs
+                                 : (entry.flags & SettledFlagNumbered) != 0
                                      ? PictureOutcome::KeepsNumberedName
                                      : PictureOutcome::BearsItsName;
         // The creation time is not kept: the change time moves whenever
@@ -206,34 +168,6 @@ void LoadKeptPictures(FolderMemory& memory, const std::wstring& folderPath, uint
                                        false,
                                        memory.settled.scan};
     }
-}
-
-static bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes,
-                           DWORD* error)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError();
-        return false;
-    }
-    // A write may take only part of the bytes (Wine's does on a full disk):
-    // the rest is written again, so that the failure comes with its error.
-    bool ok = true;
-    for (size_t at = 0; ok && at < bytes.size();) {
-        DWORD written = 0;
-        ok = WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
-                       nullptr) != FALSE;
-        if (ok && written == 0) {
-            SetLastError(ERROR_DISK_FULL);
-            ok = false;
-        }
-        at += written;
-    }
-    ok = ok && FlushFileBuffers(file);
-    *error = ok ? ERROR_SUCCESS : GetLastError();
-    CloseHandle(file);
-    return ok;
 }
 
 // New files of the kept file ("<file>.<thread id>.new") that a crash or a
@@ -281,6 +215,8 @@ void SaveKeptPictures(FolderMemory& memory, bool soon)
                                                                              : 0;
         if (picture.fromFileTime)
             flags |= SettledFlagFileTime;
+        if (picture.outcome == PictureOutcome::LeftAsIs)
+            flags = SettledFlagRename;
         entries.push_back({Utf8(name), flags, picture.size, picture.lastWrite, picture.changeTime});
     }
     AddKeptRenames(memory.renames, entries);

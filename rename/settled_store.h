@@ -35,6 +35,10 @@ struct KeptPicturesFile {
     bool failureReported = false;
 };
 
+// The name, without its extension, of the files kept for a folder: the same
+// for any spelling of the path's case.
+std::wstring FolderFileName(const std::wstring& folderPath);
+
 // The file that keeps a folder's pictures (folder path with its trailing
 // backslash): the same for any spelling of the path's case.
 std::wstring KeptPicturesPath(const std::wstring& folderPath);

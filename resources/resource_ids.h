@@ -36,3 +36,10 @@
 #define IDC_HEIF_PICTURES 1021
 // Phones' and cameras' videos renamed too, on the HEIC box's row.
 #define IDC_VIDEO_FILES 1022
+
+// "Restore original names…", from the Events page's list: its menu command,
+// and the dialog that chooses a folder and a moment.
+#define IDM_RESTORE_NAMES 1004
+#define IDD_RESTORE 138
+#define IDC_RESTORE_FOLDERS 1030
+#define IDC_RESTORE_SINCE 1031

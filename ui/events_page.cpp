@@ -1,14 +1,23 @@
 // The Events page (template 132): a list box of the event history, filled by the
-// dialog each time the Events tab is selected. The page itself does nothing.
+// dialog each time the Events tab is selected. The page itself only offers the
+// list's right-click menu (restore_dialog.h).
 #include <windows.h>
 
 #include "events/event_history.h"
 #include "resources/resource_ids.h"
 #include "ui/pages.h"
+#include "ui/restore_dialog.h"
 #include "ui/settings_dialog.h"
 #include "ui/ui_records.h"
 
-INT_PTR CALLBACK EventsPageProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK EventsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND list = GetDlgItem(page, IDC_EVENT_LIST);
+    if (message != WM_CONTEXTMENU || reinterpret_cast<HWND>(wParam) != list)
+        return FALSE;
+    RunEventsListMenu(page, list, lParam);
+    return TRUE;
+}
 
 // The line's width in pixels in the list box's own font, on a memory context
 // of its own for each measurement.

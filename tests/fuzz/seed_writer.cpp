@@ -3,13 +3,14 @@
 // files in the layouts writers use and in refused ones (named "refused-...");
 // with --raw small raw files for the raw header fuzzer; with --video MOV and
 // MP4 files with their dates where writers put them; with --settled kept
-// settled-pictures files.
-//   fuzz_seed_writer <folder> [--settled | --heif | --raw | --video]
+// settled-pictures files; with --journal journals of renames.
+//   fuzz_seed_writer <folder> [--settled | --journal | --heif | --raw | --video]
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "rename/journal_file.h"
 #include "rename/settled_file.h"
 #include "tests/support/heif_fixture.h"
 #include "tests/support/jpeg_fixture.h"
@@ -396,14 +397,46 @@ static int WriteSettledSeeds(const std::string& folder)
     return 0;
 }
 
+// Journals of renames for the folder the journal_file fuzzer expects: empty,
+// one rename, a picture with its companions, and one whose last record is cut.
+static int WriteJournalSeeds(const std::string& folder)
+{
+    std::vector<uint8_t> bytes = EncodeJournalHeader("Z:\\Pictures\\Card\\");
+    const std::vector<JournalEntry> renames = {
+        {0, 133246000000000000ull, 4200000, 133245000000000000ull, "DSC_0001.JPG",
+         "20230401_072926.JPG"},
+        {JournalFlagCompanion, 1, 2, 3, "DSC_0001.NEF", "20230401_072926.NEF"},
+        {JournalFlagCompanion, 4, 5, 6, "DSC_0001.NEF.xmp", "20230401_072926.NEF.xmp"},
+        {0, ~0ull, ~0ull, ~0ull, "\xC3\x84rger \xE2\x82\xAC.jpg", "20210615_143456 (001).jpg"}};
+    int written = 0;
+    auto write = [&](const std::vector<uint8_t>& seed) {
+        return WriteSeed(folder, "journal-" + std::to_string(written++) + ".seed", seed);
+    };
+    if (!write(bytes))
+        return 1;
+    for (const JournalEntry& rename : renames) {
+        std::vector<uint8_t> record = EncodeJournalRecord(rename);
+        bytes.insert(bytes.end(), record.begin(), record.end());
+        if (!write(bytes))
+            return 1;
+    }
+    bytes.resize(bytes.size() - 5);
+    if (!write(bytes))
+        return 1;
+    std::printf("%d seeds written to %s\n", written, folder.c_str());
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::string(argv[2]) == "--settled")
         return WriteSettledSeeds(argv[1]);
+    if (argc == 3 && std::string(argv[2]) == "--journal")
+        return WriteJournalSeeds(argv[1]);
     std::string mode = argc == 3 ? argv[2] : "";
     if (argc != 2 && mode != "--heif" && mode != "--raw" && mode != "--video") {
-        std::fprintf(stderr,
-                     "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw | --video]\n");
+        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --journal | --heif | "
+                             "--raw | --video]\n");
         return 2;
     }
     int written = 0;
