@@ -533,4 +533,5 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
         NoteOnlineOnlyPictures(memory.onlineOnly, scan.onlineOnlyWaiting, GetTickCount64());
     }
     EndBusyScan(memory.busy);
+    CloseJournal(memory.journal);
 }

@@ -142,31 +142,50 @@ static void TrimJournal(RenameJournal& journal, const std::wstring& folderPath,
     }
 }
 
-static bool AppendBytes(const std::wstring& path, const std::string& folderKey,
-                        std::vector<uint8_t> record, uint64_t* fileBytes, DWORD* error)
+static HANDLE OpenForAppending(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError();
-        return false;
+    return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+static bool AppendBytes(RenameJournal& journal, const std::string& folderKey,
+                        std::vector<uint8_t> record, DWORD* error)
+{
+    if (journal.file == INVALID_HANDLE_VALUE) {
+        journal.file = OpenForAppending(journal.path);
+        if (journal.file == INVALID_HANDLE_VALUE) {
+            *error = GetLastError();
+            return false;
+        }
+        LARGE_INTEGER size = {};
+        GetFileSizeEx(journal.file, &size);
+        journal.bytes = static_cast<uint64_t>(size.QuadPart);
     }
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(file, &size);
-    if (size.QuadPart == 0) {  // new, or deleted since the last append
+    if (journal.bytes == 0) {  // new, or deleted since the last scan
         std::vector<uint8_t> header = EncodeJournalHeader(folderKey);
         record.insert(record.begin(), header.begin(), header.end());
     }
     // One write: a record is either whole or cut at the end, never mixed
     // with another.
     DWORD written = 0;
-    bool ok =
-        WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
-        written == record.size();
+    bool ok = WriteFile(journal.file, record.data(), static_cast<DWORD>(record.size()), &written,
+                        nullptr) &&
+              written == record.size();
     *error = ok ? ERROR_SUCCESS : (GetLastError() != 0 ? GetLastError() : ERROR_DISK_FULL);
-    *fileBytes = static_cast<uint64_t>(size.QuadPart) + written;
-    CloseHandle(file);
+    journal.bytes += written;
+    if (!ok) {
+        // A record cut short (a full disk) is cut off before the next append.
+        CloseJournal(journal);
+        journal.checked = false;
+    }
     return ok;
+}
+
+void CloseJournal(RenameJournal& journal)
+{
+    if (journal.file != INVALID_HANDLE_VALUE)
+        CloseHandle(journal.file);
+    journal.file = INVALID_HANDLE_VALUE;
 }
 
 void JournalRename(RenameJournal& journal, const std::wstring& folderPath, const ListedFile& file,
@@ -176,83 +195,87 @@ void JournalRename(RenameJournal& journal, const std::wstring& folderPath, const
     GetSystemTimeAsFileTime(&now);
     JournalEntry entry = {flags,           uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime,
                           file.size,       file.lastWrite,
-                          Utf8(file.name), Utf8(newPath.substr(newPath.rfind(L'\\') + 1))};
-    std::wstring path = JournalPath(folderPath);
-    if (path.empty())
+                          Utf8(file.name), Utf8(newPath.substr(newPath.rfind(L'\') + 1))};
+    if (journal.path.empty())
+        journal.path = JournalPath(folderPath);
+    if (journal.path.empty())
         return;
     JournalLock lock;
     if (!journal.checked) {
-        MakeJournalFolder(path);
+        MakeJournalFolder(journal.path);
         std::vector<JournalEntry> entries;
-        ReadJournal(folderPath, path, &entries, &journal.bytes);
+        ReadJournal(folderPath, journal.path, &entries, &journal.bytes);
         journal.records = entries.size();
         journal.checked = true;
     }
     DWORD error = ERROR_SUCCESS;
-    if (!AppendBytes(path, Utf8(folderPath), EncodeJournalRecord(entry), &journal.bytes, &error)) {
+    if (!AppendBytes(journal, Utf8(folderPath), EncodeJournalRecord(entry), &error)) {
         if (!journal.failureReported)
-            LogEventFormat(CannotWrite, folderPath.c_str(), path.c_str(), static_cast<int>(error));
+            LogEventFormat(CannotWrite, folderPath.c_str(), journal.path.c_str(),
+                           static_cast<int>(error));
         journal.failureReported = true;
         return;
     }
-    if (++journal.records > JournalRenamesBound || journal.bytes > MaxJournalFileBytes)
-        TrimJournal(journal, folderPath, path);
+    if (++journal.records > JournalRenamesBound || journal.bytes > MaxJournalFileBytes) {
+        CloseJournal(journal);
+        TrimJournal(journal, folderPath, journal.path);
+    }
 }
 
 bool LoadJournal(const std::wstring& folderPath, std::vector<JournalEntry>* entries)
-{
-    std::wstring path = JournalPath(folderPath);
-    uint64_t good = 0;
-    JournalLock lock;
-    return !path.empty() && ReadJournal(folderPath, path, entries, &good) == JournalState::Good;
-}
+    {
+        std::wstring path = JournalPath(folderPath);
+        uint64_t good = 0;
+        JournalLock lock;
+        return !path.empty() && ReadJournal(folderPath, path, entries, &good) == JournalState::Good;
+    }
 
-bool RewriteJournal(const std::wstring& folderPath, const std::vector<JournalEntry>& entries)
-{
-    std::wstring path = JournalPath(folderPath);
-    if (path.empty())
-        return false;
-    JournalLock lock;
-    if (entries.empty())
-        return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-    DWORD error = ERROR_SUCCESS;
-    bool written = WriteJournalWhole(folderPath, path, entries, &error);
-    if (!written)
-        LogEventFormat(CannotWrite, folderPath.c_str(), path.c_str(), static_cast<int>(error));
-    return written;
-}
-
-std::vector<JournalSummary> ListJournals()
-{
-    std::vector<JournalSummary> journals;
-    std::wstring program = ProgramDataFolder();
-    if (program.empty())
-        return journals;
-    std::wstring folder = program + L"\\Journal\\";
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*.journal").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return journals;
-    JournalLock lock;
-    do {
-        std::vector<uint8_t> bytes;
+    bool RewriteJournal(const std::wstring& folderPath, const std::vector<JournalEntry>& entries)
+    {
+        std::wstring path = JournalPath(folderPath);
+        if (path.empty())
+            return false;
+        JournalLock lock;
+        if (entries.empty())
+            return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
         DWORD error = ERROR_SUCCESS;
-        if (!ReadWholeFile(folder + found.cFileName, MaxJournalFileBytes * 2, &bytes, &error))
-            continue;
-        std::vector<JournalEntry> entries;
-        size_t good = 0;
-        std::string path;
-        JournalRead read = ParseJournal(bytes.data(), bytes.size(), std::string(), AnyFolder,
-                                        &entries, &good, &path);
-        JournalSummary summary = {};
-        if ((read != JournalRead::Loaded && read != JournalRead::Truncated) || entries.empty() ||
-            !Wide(path, &summary.folder))
-            continue;
-        summary.renames = entries.size();
-        summary.first = entries.front().when;
-        summary.last = entries.back().when;
-        journals.push_back(summary);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return journals;
-}
+        bool written = WriteJournalWhole(folderPath, path, entries, &error);
+        if (!written)
+            LogEventFormat(CannotWrite, folderPath.c_str(), path.c_str(), static_cast<int>(error));
+        return written;
+    }
+
+    std::vector<JournalSummary> ListJournals()
+    {
+        std::vector<JournalSummary> journals;
+        std::wstring program = ProgramDataFolder();
+        if (program.empty())
+            return journals;
+        std::wstring folder = program + L"\\Journal\\";
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"*.journal").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return journals;
+        JournalLock lock;
+        do {
+            std::vector<uint8_t> bytes;
+            DWORD error = ERROR_SUCCESS;
+            if (!ReadWholeFile(folder + found.cFileName, MaxJournalFileBytes * 2, &bytes, &error))
+                continue;
+            std::vector<JournalEntry> entries;
+            size_t good = 0;
+            std::string path;
+            JournalRead read = ParseJournal(bytes.data(), bytes.size(), std::string(), AnyFolder,
+                                            &entries, &good, &path);
+            JournalSummary summary = {};
+            if ((read != JournalRead::Loaded && read != JournalRead::Truncated) ||
+                entries.empty() || !Wide(path, &summary.folder))
+                continue;
+            summary.renames = entries.size();
+            summary.first = entries.front().when;
+            summary.last = entries.back().when;
+            journals.push_back(summary);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return journals;
+    }

@@ -29,6 +29,10 @@ struct RenameJournal {
     size_t records = 0;    // as last counted, for the bound
     uint64_t bytes = 0;
     bool failureReported = false;
+    // Open from a scan's first rename to its end (CloseJournal), so that a
+    // rename costs one write rather than an open, a write and a close.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::wstring path;  // found at the first rename
 };
 
 std::wstring JournalPath(const std::wstring& folderPath);
@@ -38,6 +42,10 @@ std::wstring JournalPath(const std::wstring& folderPath);
 // keeps the size and last-write time the listing gave it.
 void JournalRename(RenameJournal& journal, const std::wstring& folderPath, const ListedFile& file,
                    const std::wstring& newPath, uint8_t flags);
+
+// Closes the journal a scan appended to: called when the scan ends, so that a
+// restore between two scans finds it closed.
+void CloseJournal(RenameJournal& journal);
 
 // The folder's renames, oldest first. False when there is no journal, or it
 // was damaged or foreign (then it is set aside, with one event line).
