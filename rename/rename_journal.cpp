@@ -195,7 +195,7 @@ void JournalRename(RenameJournal& journal, const std::wstring& folderPath, const
     GetSystemTimeAsFileTime(&now);
     JournalEntry entry = {flags,           uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime,
                           file.size,       file.lastWrite,
-                          Utf8(file.name), Utf8(newPath.substr(newPath.rfind(L'\') + 1))};
+                          Utf8(file.name), Utf8(newPath.substr(newPath.rfind(L'\\') + 1))};
     if (journal.path.empty())
         journal.path = JournalPath(folderPath);
     if (journal.path.empty())
