@@ -69,6 +69,22 @@ protected:
         PollUntil([&] { return ListFolder(watched.Path()) == names; }, SettleLimitMs);
     }
 
+    // The program's log: the start's two lines (the folder list), then these
+    // lines in any order; and no message box was shown.
+    void ExpectLogAfterStart(std::vector<std::string> expectedLines)
+    {
+        std::vector<std::string> lines = LogTexts(ProgramLogPath());
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "Querying the following folder(s):");
+        EXPECT_EQ(lines[1], Narrow(watched.Path()));
+        lines.erase(lines.begin(), lines.begin() + 2);
+        std::sort(lines.begin(), lines.end());
+        std::sort(expectedLines.begin(), expectedLines.end());
+        EXPECT_EQ(lines, expectedLines);
+        for (const CapturedBox& box : TakeCapturedBoxes())
+            ADD_FAILURE() << "a message box: " << Narrow(box.caption) << ": " << Narrow(box.text);
+    }
+
     // Exit from the tray menu, which must end the program with code 0.
     void ExitThroughTrayMenu(HWND window)
     {

@@ -223,16 +223,7 @@ TEST_P(HeifPictures, AreRenamedByTheirCaptureTimeOnlyWithTheValue)
     if (setting == Setting::On)
         expectedLines.push_back("No Exif information available for " + path +
                                 "IMG_0004.HEIC failed, File not renamed");
-    std::vector<std::string> lines = LogTexts(ProgramLogPath());
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "Querying the following folder(s):");
-    EXPECT_EQ(lines[1], Narrow(watched.Path()));
-    lines.erase(lines.begin(), lines.begin() + 2);
-    std::sort(lines.begin(), lines.end());
-    std::sort(expectedLines.begin(), expectedLines.end());
-    EXPECT_EQ(lines, expectedLines);
-    for (const CapturedBox& box : TakeCapturedBoxes())
-        ADD_FAILURE() << "a message box: " << Narrow(box.caption) << ": " << Narrow(box.text);
+    ExpectLogAfterStart(expectedLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, HeifPictures,

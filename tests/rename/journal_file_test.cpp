@@ -179,6 +179,7 @@ TEST(JournalStore, AppendsSurviveACutEndAndDamageIsSetAside)
     {
         RenameJournal journal;
         JournalRename(journal, folder, Listed(L"DSC_0001.JPG"), folder + L"20230401_072926.JPG", 0);
+        CloseJournal(journal);  // as a scan does at its end
     }
     std::wstring path = JournalPath(folder);
     Bytes bytes = ReadFileBytes(path);
@@ -186,6 +187,7 @@ TEST(JournalStore, AppendsSurviveACutEndAndDamageIsSetAside)
     ASSERT_TRUE(WriteFileBytes(path, bytes));
     RenameJournal journal;
     JournalRename(journal, folder, Listed(L"DSC_0002.JPG"), L"20230401_072927.JPG", 0);
+    CloseJournal(journal);
     std::vector<JournalEntry> entries;
     ASSERT_TRUE(LoadJournal(folder, &entries));
     ASSERT_EQ(entries.size(), 2u);
@@ -203,6 +205,7 @@ TEST(JournalStore, AppendsSurviveACutEndAndDamageIsSetAside)
     EXPECT_EQ(ReadFileBytes(path + L".damaged"), bytes);
     RenameJournal fresh;
     JournalRename(fresh, folder, Listed(L"DSC_0003.JPG"), L"20230401_072928.JPG", 0);
+    CloseJournal(fresh);
     ASSERT_TRUE(LoadJournal(folder, &entries));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].oldName, "DSC_0003.JPG");
