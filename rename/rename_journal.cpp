@@ -223,59 +223,59 @@ void JournalRename(RenameJournal& journal, const std::wstring& folderPath, const
 }
 
 bool LoadJournal(const std::wstring& folderPath, std::vector<JournalEntry>* entries)
-    {
-        std::wstring path = JournalPath(folderPath);
-        uint64_t good = 0;
-        JournalLock lock;
-        return !path.empty() && ReadJournal(folderPath, path, entries, &good) == JournalState::Good;
-    }
+{
+    std::wstring path = JournalPath(folderPath);
+    uint64_t good = 0;
+    JournalLock lock;
+    return !path.empty() && ReadJournal(folderPath, path, entries, &good) == JournalState::Good;
+}
 
-    bool RewriteJournal(const std::wstring& folderPath, const std::vector<JournalEntry>& entries)
-    {
-        std::wstring path = JournalPath(folderPath);
-        if (path.empty())
-            return false;
-        JournalLock lock;
-        if (entries.empty())
-            return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-        DWORD error = ERROR_SUCCESS;
-        bool written = WriteJournalWhole(folderPath, path, entries, &error);
-        if (!written)
-            LogEventFormat(CannotWrite, folderPath.c_str(), path.c_str(), static_cast<int>(error));
-        return written;
-    }
+bool RewriteJournal(const std::wstring& folderPath, const std::vector<JournalEntry>& entries)
+{
+    std::wstring path = JournalPath(folderPath);
+    if (path.empty())
+        return false;
+    JournalLock lock;
+    if (entries.empty())
+        return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD error = ERROR_SUCCESS;
+    bool written = WriteJournalWhole(folderPath, path, entries, &error);
+    if (!written)
+        LogEventFormat(CannotWrite, folderPath.c_str(), path.c_str(), static_cast<int>(error));
+    return written;
+}
 
-    std::vector<JournalSummary> ListJournals()
-    {
-        std::vector<JournalSummary> journals;
-        std::wstring program = ProgramDataFolder();
-        if (program.empty())
-            return journals;
-        std::wstring folder = program + L"\\Journal\\";
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"*.journal").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return journals;
-        JournalLock lock;
-        do {
-            std::vector<uint8_t> bytes;
-            DWORD error = ERROR_SUCCESS;
-            if (!ReadWholeFile(folder + found.cFileName, MaxJournalFileBytes * 2, &bytes, &error))
-                continue;
-            std::vector<JournalEntry> entries;
-            size_t good = 0;
-            std::string path;
-            JournalRead read = ParseJournal(bytes.data(), bytes.size(), std::string(), AnyFolder,
-                                            &entries, &good, &path);
-            JournalSummary summary = {};
-            if ((read != JournalRead::Loaded && read != JournalRead::Truncated) ||
-                entries.empty() || !Wide(path, &summary.folder))
-                continue;
-            summary.renames = entries.size();
-            summary.first = entries.front().when;
-            summary.last = entries.back().when;
-            journals.push_back(summary);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+std::vector<JournalSummary> ListJournals()
+{
+    std::vector<JournalSummary> journals;
+    std::wstring program = ProgramDataFolder();
+    if (program.empty())
         return journals;
-    }
+    std::wstring folder = program + L"\\Journal\\";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*.journal").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return journals;
+    JournalLock lock;
+    do {
+        std::vector<uint8_t> bytes;
+        DWORD error = ERROR_SUCCESS;
+        if (!ReadWholeFile(folder + found.cFileName, MaxJournalFileBytes * 2, &bytes, &error))
+            continue;
+        std::vector<JournalEntry> entries;
+        size_t good = 0;
+        std::string path;
+        JournalRead read = ParseJournal(bytes.data(), bytes.size(), std::string(), AnyFolder,
+                                        &entries, &good, &path);
+        JournalSummary summary = {};
+        if ((read != JournalRead::Loaded && read != JournalRead::Truncated) || entries.empty() ||
+            !Wide(path, &summary.folder))
+            continue;
+        summary.renames = entries.size();
+        summary.first = entries.front().when;
+        summary.last = entries.back().when;
+        journals.push_back(summary);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return journals;
+}
