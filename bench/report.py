@@ -509,9 +509,8 @@ PHONE_TEXTS = {
 }
 
 
-def phone_sections(results, apart=False):
-    """The sections of the rows of videos and of HEIC pictures with the meta box last;
-    with apart, measured by a run of these rows alone, which they say."""
+def phone_sections(results):
+    """The sections of the rows of videos and of HEIC pictures with the meta box last."""
     out = []
     for key, unit, _, _, title in PHONE_ROWS:
         if key not in results:
@@ -541,12 +540,10 @@ def phone_sections(results, apart=False):
             "scan of a fresh copy, made under `strace -f -y` (every `read`/`pread` on a "
             "descriptor of one of the files, summed per file): {:,} of the {:,} %ss were "
             "read, {:,} bytes at most and {:,} at least, in {} a %s ({:,} reads in "
-            "all). %s%s\n".format(
+            "all). %s\n".format(
                 read["pictures"], rows["lumistamp"]["pictures"], read["max"], read["min"],
                 reads_range(read), read["reads"]) % (
-                texts["corpus"], unit, unit, unit, texts["bounds"],
-                " Measured on %s with `bench/run --rows videos`, apart from the run of the "
-                "rest of this document." % results["date"] if apart else ""))
+                texts["corpus"], unit, unit, unit, texts["bounds"]))
     return out
 
 
@@ -556,6 +553,10 @@ def render_videos(results):
     out.append("")
     out.extend(phone_sections(results))
     return "\n".join(out)
+
+
+APART_NOTE = ("The rows of videos and of HEIC pictures with the meta box last come from a run "
+              "of their own on %s (`bench/run --rows videos`).")
 
 
 def add_phone_rows(document, results):
@@ -589,7 +590,11 @@ def add_phone_rows(document, results):
         at = following[0]
     else:
         at = next(at for at in headings if lines[at] == "## Other rows")
-    lines[at:at] = "\n".join(phone_sections(results, apart=True)).split("\n")
+    lines[at:at] = "\n".join(phone_sections(results)).split("\n")
+    # The opening says where these rows' figures come from.
+    written = next(at for at, line in enumerate(lines) if line.startswith("Written by "))
+    lines[written] = lines[written].split(APART_NOTE[:20])[0].rstrip() + " " + APART_NOTE % (
+        results["date"])
     return "\n".join(lines)
 
 
