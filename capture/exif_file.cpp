@@ -101,33 +101,45 @@ size_t ReadFileAt(void* source, uint64_t offset, uint8_t* dest, size_t count)
 
 }  // namespace
 
-// Opens the picture for reading and hands it to read, which reads the block.
-// The file is held for a moment only. Not sharing write refuses the open while
-// a writer (a copy under way) holds the file; sharing delete means a program
-// renaming or deleting the picture meanwhile is not refused.
-static bool ReadBlockOf(const wchar_t* path, bool (*read)(FileSource*, std::vector<uint8_t>*),
-                        std::vector<uint8_t>* block, unsigned long* failure)
+// Not sharing write refuses the open while a writer (a copy under way) holds
+// the file; sharing delete means a program renaming or deleting the file
+// meanwhile is not refused. The file is held for the read only.
+bool ReadFileHeader(const wchar_t* path, HeaderRead read, void* context, unsigned long* failure,
+                    bool needsSize)
 {
-    block->clear();
-    if (failure)
-        *failure = 0;
+    *failure = 0;
     HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (failure)
-            *failure = error;
-        SetLastError(error);
+        *failure = GetLastError();
+        SetLastError(*failure);
         return false;
     }
+    // The box walks check every box against the file's size.
+    LARGE_INTEGER size = {};
+    bool found = false;
     FileSource source = {file, 0, 0};
-    bool found = read(&source, block);
+    if (needsSize && !GetFileSizeEx(file, &size))
+        source.readError = GetLastError();
+    else
+        found = read(context, ReadFileAt, &source, static_cast<uint64_t>(size.QuadPart));
     CloseHandle(file);
     // A failed read (a locked range, a bad sector, a dropped share) leaves the
     // header unread, not absent.
-    if (!found && failure)
-        *failure = source.readError;
+    *failure = source.readError;
+    return found;
+}
+
+// The block of a picture, with failure 0 once it is found.
+static bool ReadBlockOf(const wchar_t* path, HeaderRead read, bool needsSize,
+                        std::vector<uint8_t>* block, unsigned long* failure)
+{
+    block->clear();
+    unsigned long error = 0;
+    bool found = ReadFileHeader(path, read, block, &error, needsSize);
+    if (failure)
+        *failure = found ? 0 : error;
     return found;
 }
 
@@ -135,27 +147,21 @@ bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned lo
 {
     return ReadBlockOf(
         path,
-        [](FileSource* source, std::vector<uint8_t>* found) {
-            return ReadExifBlockFrom(ReadFileAt, source, found);
+        [](void* found, ExifReadAt readAt, void* source, uint64_t) {
+            return ReadExifBlockFrom(readAt, source, static_cast<std::vector<uint8_t>*>(found));
         },
-        block, failure);
+        false, block, failure);
 }
 
 bool ReadHeifExifBlock(const wchar_t* path, std::vector<uint8_t>* block, unsigned long* failure)
 {
     return ReadBlockOf(
         path,
-        [](FileSource* source, std::vector<uint8_t>* found) {
-            // The walk checks every box and extent against the file's size.
-            LARGE_INTEGER size;
-            if (!GetFileSizeEx(source->file, &size)) {
-                source->readError = GetLastError();
-                return false;
-            }
-            return ReadHeifExifBlockFrom(ReadFileAt, source, static_cast<uint64_t>(size.QuadPart),
-                                         found);
+        [](void* found, ExifReadAt readAt, void* source, uint64_t fileSize) {
+            return ReadHeifExifBlockFrom(readAt, source, fileSize,
+                                         static_cast<std::vector<uint8_t>*>(found));
         },
-        block, failure);
+        true, block, failure);
 }
 
 #endif

@@ -32,3 +32,11 @@ bool ReadExifBlock(const wchar_t* path, std::vector<uint8_t>* block,
 // that tests and the fuzzer can watch which reads are made.
 using ExifReadAt = size_t (*)(void* source, uint64_t offset, uint8_t* dest, size_t count);
 bool ReadExifBlockFrom(ExifReadAt readAt, void* source, std::vector<uint8_t>* block);
+
+// Opens the file at path as ReadExifBlock opens it and hands read the read
+// seam over it and, given needsSize, the file's size (else 0), with context.
+// Returns what read returns; *failure is the system error of the open or of a
+// read that failed, else 0.
+using HeaderRead = bool (*)(void* context, ExifReadAt readAt, void* source, uint64_t fileSize);
+bool ReadFileHeader(const wchar_t* path, HeaderRead read, void* context, unsigned long* failure,
+                    bool needsSize = true);

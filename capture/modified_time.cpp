@@ -48,3 +48,16 @@ bool LocalTimeOfFileTime(uint64_t lastWrite, bool localTimesVolume, CaptureTime*
     *time = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
     return true;
 }
+
+bool LocalTimeOfUtc(const CaptureTime& utc, CaptureTime* local)
+{
+    SYSTEMTIME universal = {utc.Year, utc.Month, 0, utc.Day, utc.Hour, utc.Minute, utc.Second, 0};
+    SYSTEMTIME there;
+    DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+    bool converted = GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
+                     SystemTimeToTzSpecificLocalTimeEx(&zone, &universal, &there);
+    if (!converted && !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &there))
+        return false;
+    *local = {there.wYear, there.wMonth, there.wDay, there.wHour, there.wMinute, there.wSecond};
+    return true;
+}

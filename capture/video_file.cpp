@@ -10,3 +10,33 @@ bool IsVideoExtension(const wchar_t* extension)
             return true;
     return false;
 }
+
+#ifdef _WIN32
+
+namespace {
+
+struct VideoRead {
+    VideoSearch search;
+    VideoTime time;
+};
+
+}  // namespace
+
+bool ReadVideoTime(const wchar_t* path, VideoSearch* search, VideoTime* time,
+                   unsigned long* failure)
+{
+    VideoRead read = {VideoSearch::NoTime, {}};
+    ReadFileHeader(
+        path,
+        [](void* context, ExifReadAt readAt, void* source, uint64_t fileSize) {
+            VideoRead* into = static_cast<VideoRead*>(context);
+            into->search = ReadVideoTimeFrom(readAt, source, fileSize, &into->time);
+            return true;
+        },
+        &read, failure);
+    *search = read.search;
+    *time = read.time;
+    return *failure == 0;
+}
+
+#endif

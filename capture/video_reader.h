@@ -34,5 +34,4 @@ enum class VideoSearch {
 };
 
 // Reads the capture time of the video of fileSize bytes that readAt reads.
-VideoSearch ReadVideoTimeFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
-                              VideoTime* time);
+VideoSearch ReadVideoTimeFrom(ExifReadAt readAt, void* source, uint64_t fileSize, VideoTime* time);
