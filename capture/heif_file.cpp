@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "capture/ascii_text.h"
+#include "capture/box_walk.h"
 #include "capture/heif_reader.h"
 
 bool IsHeifExtension(const wchar_t* extension)
@@ -34,6 +35,33 @@ bool GatherItem(ExifReadAt readAt, void* source, const std::vector<uint8_t>& hea
         filled += length;
     }
     return true;
+}
+
+// A meta box behind the boxes the first reads hold (phones that write the
+// file type, the media data, then the meta box): found by the box headers on
+// the way, then read whole when it fits in what is left of the header bound,
+// with bytes counting what was read before. Its Exif item is then located as
+// for a meta box at the file's start. *bytesRead counts all header reads.
+bool FindMetaBehindData(ExifReadAt readAt, void* source, uint64_t fileSize,
+                        const std::vector<uint8_t>& header, HeifExifItem* item, size_t* bytesRead)
+{
+    if (!IsHeifFileType(header.data(), header.size()))
+        return false;
+    // The header bytes stand for the reads made so far.
+    BoxReads reads{readAt, source, fileSize, HeifMaxHeaderBytes, 1 + HeifBoxHeaderReads, 16};
+    reads.spans.push_back({0, header});
+    reads.bytesRead = header.size();
+    reads.reads = 1;
+    BoxHeader meta{};
+    if (FindTopLevelBox(reads, FourCc("meta"), &meta) != BoxStep::Ok ||
+        meta.end - meta.start > reads.maxBytes - reads.bytesRead)
+        return false;
+    // One more read for the meta box itself.
+    ++reads.maxReads;
+    size_t size = static_cast<size_t>(meta.end - meta.start);
+    const uint8_t* bytes = BoxBytes(reads, meta.start, size);
+    *bytesRead = reads.bytesRead;
+    return bytes && FindHeifExifItemInMeta(bytes, size, meta.start, reads.fileSize, item);
 }
 
 }  // namespace
@@ -69,10 +97,14 @@ bool ReadHeifExifBlockFrom(ExifReadAt readAt, void* source, uint64_t fileSize,
         }
         search = FindHeifExifItem(bytes.data(), bytes.size(), fileSize, &item, &needed);
     }
+    size_t headerRead = bytes.size();
+    if (search == HeifSearch::NeedMoreBytes &&
+        FindMetaBehindData(readAt, source, fileSize, bytes, &item, &headerRead))
+        search = HeifSearch::Found;
     if (search != HeifSearch::Found)
         return false;  // boxes ending beyond the header bound among the reasons
 
-    size_t count = HeifMaxReadBytes - bytes.size();
+    size_t count = HeifMaxReadBytes - headerRead;
     if (item.size < count)
         count = static_cast<size_t>(item.size);
     std::vector<uint8_t> data;

@@ -17,6 +17,11 @@ constexpr size_t HeifFirstReadBytes = 16384;
 // is taken as one without an Exif item. When they go on past the first read,
 // the rest of this bound is read at once: two reads at most find the boxes.
 constexpr size_t HeifMaxHeaderBytes = 49152;
+// When the boxes go on past the header bound, a meta box behind the image
+// data (as Samsung phones write it) is looked for by the top-level box headers
+// on the way, each passing one box, with at most this many reads, then read
+// whole in one more when it ends within the header bound.
+constexpr int HeifBoxHeaderReads = 4;
 // All reads of one picture together, header and Exif item: an Exif item
 // longer than what is left is taken up to there (its dates come first, a
 // thumbnail after them), as a JPEG's Exif segment cannot be longer either.

@@ -33,17 +33,19 @@ constexpr uint64_t BoxHeaderBytes = 8;        // 32-bit size, type
 constexpr uint64_t LargeBoxHeaderBytes = 16;  // size 1, type, 64-bit size
 constexpr uint64_t FullBoxBytes = 4;          // version, 24-bit flags
 
-// The bytes of the file given to the walk, and the file's size.
+// The bytes of the file given to the walk, from base on, and the file's size.
 struct FileBytes {
     const uint8_t* bytes;
-    uint64_t have;  // bytes given, at most the file's size
+    uint64_t have;  // where the bytes given end, at most the file's size
     uint64_t fileSize;
+    uint64_t base = 0;  // the file offset of bytes[0]; the walk never looks before it
 
+    uint8_t Byte(uint64_t at) const { return bytes[at - base]; }
     uint64_t Number(uint64_t at, uint64_t width) const
     {
         uint64_t value = 0;
         for (uint64_t i = 0; i < width; ++i)
-            value = (value << 8) | bytes[at + i];
+            value = (value << 8) | Byte(at + i);
         return value;
     }
     uint32_t U32(uint64_t at) const { return static_cast<uint32_t>(Number(at, 4)); }
@@ -168,7 +170,7 @@ bool FindExifItemId(const FileBytes& file, const Box& iinf, uint32_t* itemId)
 {
     if (iinf.end - iinf.body < FullBoxBytes)
         return false;
-    uint8_t version = file.bytes[iinf.body];
+    uint8_t version = file.Byte(iinf.body);
     uint64_t countBytes = version == 0 ? 2 : 4;
     uint64_t pos = iinf.body + FullBoxBytes;
     if (iinf.end - pos < countBytes)
@@ -183,7 +185,7 @@ bool FindExifItemId(const FileBytes& file, const Box& iinf, uint32_t* itemId)
         pos = entry.end;
         if (entry.type != BoxInfe || entry.end - entry.body < FullBoxBytes)
             continue;
-        uint8_t entryVersion = file.bytes[entry.body];
+        uint8_t entryVersion = file.Byte(entry.body);
         if (entryVersion < 2)
             continue;
         uint64_t idBytes = entryVersion == 2 ? 2 : 4;
@@ -310,6 +312,34 @@ HeifSearch Outcome(const Walk& walk, size_t* bytesNeeded)
     return walk.step == Step::Short ? AskFor(walk.needed, bytesNeeded) : HeifSearch::NotFound;
 }
 
+// The Exif item by the top-level meta box: its handler, item information and
+// item locations.
+HeifSearch SearchMeta(const FileBytes& file, const Box& box, HeifExifItem* item,
+                      size_t* bytesNeeded)
+{
+    if (box.end - box.body < FullBoxBytes)
+        return HeifSearch::NotFound;
+    if (box.body + FullBoxBytes > file.have)
+        return AskFor(box.body + FullBoxBytes, bytesNeeded);
+    if (file.Byte(box.body) != 0)
+        return HeifSearch::NotFound;
+
+    MetaBoxes meta;
+    Walk walk = FindMetaBoxes(file, box, &meta);
+    if (walk.step != Step::Ok)
+        return Outcome(walk, bytesNeeded);
+    if (!meta.hdlr || !meta.iinf || !meta.iloc || !IsPictureHandler(file, meta.handler))
+        return HeifSearch::NotFound;
+
+    uint32_t itemId = 0;
+    if (!FindExifItemId(file, meta.info, &itemId) ||
+        !FindItemLocation(file, meta.locations, itemId, item)) {
+        *item = HeifExifItem{};
+        return HeifSearch::NotFound;
+    }
+    return HeifSearch::Found;
+}
+
 }  // namespace
 
 HeifSearch FindHeifExifItem(const uint8_t* bytes, size_t size, uint64_t fileSize,
@@ -344,27 +374,33 @@ HeifSearch FindHeifExifItem(const uint8_t* bytes, size_t size, uint64_t fileSize
         if (box.type == BoxMeta)
             break;
     }
-    if (box.end - box.body < FullBoxBytes)
-        return HeifSearch::NotFound;
-    if (box.body + FullBoxBytes > file.have)
-        return AskFor(box.body + FullBoxBytes, bytesNeeded);
-    if (file.bytes[box.body] != 0)
-        return HeifSearch::NotFound;
+    return SearchMeta(file, box, item, bytesNeeded);
+}
 
-    MetaBoxes meta;
-    walk = FindMetaBoxes(file, box, &meta);
-    if (walk.step != Step::Ok)
-        return Outcome(walk, bytesNeeded);
-    if (!meta.hdlr || !meta.iinf || !meta.iloc || !IsPictureHandler(file, meta.handler))
-        return HeifSearch::NotFound;
-
-    uint32_t itemId = 0;
-    if (!FindExifItemId(file, meta.info, &itemId) ||
-        !FindItemLocation(file, meta.locations, itemId, item)) {
+bool FindHeifExifItemInMeta(const uint8_t* bytes, size_t size, uint64_t metaOffset,
+                            uint64_t fileSize, HeifExifItem* item)
+{
+    *item = HeifExifItem{};
+    if (bytes == nullptr || metaOffset > fileSize)
+        return false;
+    uint64_t have = size < fileSize - metaOffset ? metaOffset + size : fileSize;
+    FileBytes file{bytes, have, fileSize, metaOffset};
+    Box box;
+    size_t needed = 0;
+    if (ReadBox(file, metaOffset, fileSize, &box).step != Step::Ok || box.type != BoxMeta ||
+        SearchMeta(file, box, item, &needed) != HeifSearch::Found) {
         *item = HeifExifItem{};
-        return HeifSearch::NotFound;
+        return false;
     }
-    return HeifSearch::Found;
+    return true;
+}
+
+bool IsHeifFileType(const uint8_t* bytes, size_t size)
+{
+    FileBytes file{bytes, size, size};
+    Box box;
+    return bytes != nullptr && ReadBox(file, 0, size, &box).step == Step::Ok &&
+           box.type == BoxFtyp && HasImageBrand(file, box);
 }
 
 namespace {

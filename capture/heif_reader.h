@@ -35,6 +35,16 @@ enum class HeifSearch {
 HeifSearch FindHeifExifItem(const uint8_t* bytes, size_t size, uint64_t fileSize,
                             HeifExifItem* item, size_t* bytesNeeded);
 
+// The same from a top-level meta box that lies apart from the file's start
+// (behind the image data, as some phones write it): bytes are the file's
+// from metaOffset on, the whole meta box. True: *item tells where the Exif
+// item's data lies; false when it is not found in those bytes.
+bool FindHeifExifItemInMeta(const uint8_t* bytes, size_t size, uint64_t metaOffset,
+                            uint64_t fileSize, HeifExifItem* item);
+
+// True when the bytes begin with a whole file type box naming an image brand.
+bool IsHeifFileType(const uint8_t* bytes, size_t size);
+
 // The TIFF block inside an Exif item's data: the data starts with a 32-bit
 // big-endian count of the bytes between it and the TIFF header (usually the
 // six of "Exif\0\0"). False when that count leads past the data. Items laid

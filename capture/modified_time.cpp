@@ -53,9 +53,12 @@ bool LocalTimeOfUtc(const CaptureTime& utc, CaptureTime* local)
 {
     SYSTEMTIME universal = {utc.Year, utc.Month, 0, utc.Day, utc.Hour, utc.Minute, utc.Second, 0};
     SYSTEMTIME there;
-    DYNAMIC_TIME_ZONE_INFORMATION zone = {};
-    bool converted = GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
-                     SystemTimeToTzSpecificLocalTimeEx(&zone, &universal, &there);
+    // The zone's rule for that year: Wine 8 has no
+    // SystemTimeToTzSpecificLocalTimeEx (a call aborts the process), but it has
+    // this, which on Windows gives a past year's rule from the zone's history.
+    TIME_ZONE_INFORMATION zone = {};
+    bool converted = GetTimeZoneInformationForYear(utc.Year, nullptr, &zone) &&
+                     SystemTimeToTzSpecificLocalTime(&zone, &universal, &there);
     if (!converted && !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &there))
         return false;
     *local = {there.wYear, there.wMonth, there.wDay, there.wHour, there.wMinute, there.wSecond};

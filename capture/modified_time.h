@@ -27,7 +27,7 @@ std::wstring FileSystemOf(const std::wstring& folderPath);
 bool LocalTimeOfFileTime(uint64_t lastWrite, bool localTimesVolume, CaptureTime* time);
 
 // A UTC time in Windows' local time zone with that zone's rule for the time's
-// own date (GetDynamicTimeZoneInformation, SystemTimeToTzSpecificLocalTimeEx:
-// a past year's summer time as it was then, where the system keeps its
-// history). False when the time cannot be converted.
+// own year (GetTimeZoneInformationForYear: a past year's summer time as it was
+// then, where the system keeps the zone's history), summer time included.
+// False when the time cannot be converted.
 bool LocalTimeOfUtc(const CaptureTime& utc, CaptureTime* local);

@@ -172,6 +172,44 @@ const LayoutCase LayoutCases[] = {
      [](HeifFixture& h) { h.tiffOffsetExtra = static_cast<uint32_t>(h.exifBlock.size()) + 1; },
      false},
     {"MetaBeyondReadBound", [](HeifFixture& h) { h.metaPadding = 60000; }, false},
+    // The meta box behind the media data, as Samsung phones write it: found
+    // by the box headers on the way, within the same bounds.
+    {"MetaAfterSmallData", [](HeifFixture& h) { h.metaAfterData = true; }, true},
+    {"MetaAfterLargeData",
+     [](HeifFixture& h) {
+         h.metaAfterData = true;
+         h.imageBytes = 3000000;
+     },
+     true},
+    {"MetaAfterDataWith64BitSizes",
+     [](HeifFixture& h) {
+         h.metaAfterData = true;
+         h.largeSizes = true;
+         h.imageBytes = 100000;
+     },
+     true},
+    {"MetaAfterDataExifLast",
+     [](HeifFixture& h) {
+         h.metaAfterData = true;
+         h.exifAfterImage = true;
+         h.imageBytes = 100000;
+     },
+     true},
+    {"MetaAfterDataBeyondReadBound",
+     [](HeifFixture& h) {
+         h.metaAfterData = true;
+         h.imageBytes = 100000;
+         h.metaPadding = 40000;
+     },
+     false},
+    {"MetaAfterDataNotAnImageFile",
+     [](HeifFixture& h) {
+         h.metaAfterData = true;
+         h.imageBytes = 100000;
+         h.majorBrand = "isom";
+         h.compatibleBrands = {"isom", "mp41"};
+     },
+     false},
     {"FieldSizeNotAllowed", [](HeifFixture& h) { h.offsetSize = 2; }, false},
 };
 
@@ -228,6 +266,40 @@ TEST(HeifReads, BoxesBeyondTheFirstReadTakeOneMoreRead)
     ASSERT_EQ(reads.ranges.size(), 2u);
     EXPECT_EQ(reads.ranges[0], (std::pair<uint64_t, uint64_t>{0, 16384}));
     EXPECT_EQ(reads.ranges[1], (std::pair<uint64_t, uint64_t>{16384, 49152}));
+}
+
+// The meta box behind more than 4 GiB of media data: the first read, one box
+// header, the meta box; the hole never read.
+TEST(HeifReads, MetaBehind5GiBOfDataTakesThreeReads)
+{
+    HeifFixture heif;
+    heif.exifBlock = DateBlock();
+    heif.metaAfterData = true;
+    heif.largeSizes = true;
+    Bytes file = BuildHeif(heif);
+    auto number = [&](size_t at, int width) {
+        uint64_t value = 0;
+        for (int i = 0; i < width; ++i)
+            value = value << 8 | file[at + static_cast<size_t>(i)];
+        return value;
+    };
+    size_t mdat = static_cast<size_t>(number(8, 8));  // the file type box's 64-bit size
+    size_t meta = mdat + static_cast<size_t>(number(mdat + 8, 8));
+    const uint64_t mediaSize = (uint64_t{5} << 30) + 3;
+    Bytes head(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(meta));
+    for (int i = 0; i < 8; ++i)
+        head[mdat + 8 + static_cast<size_t>(i)] = static_cast<uint8_t>(mediaSize >> (56 - 8 * i));
+    SparseFile sparse{head, mdat + mediaSize,
+                      Bytes(file.begin() + static_cast<std::ptrdiff_t>(meta), file.end())};
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(ReadHeifExifBlockFrom(ReadSparse, &sparse, sparse.Size(), &block));
+    ExifValue value;
+    ASSERT_EQ(FindExifTag(block.data(), block.size(), TagDateTime, &value), ExifTagStatus::Present);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(value.data), value.size - 1),
+              "2023:04:01 07:29:26");
+    EXPECT_EQ(sparse.reads, 3);
+    EXPECT_LE(sparse.bytesRead, 65536u);
+    EXPECT_EQ(sparse.furthest, sparse.Size());
 }
 
 // Where the meta box ends, read from the file: the file type box's size, then

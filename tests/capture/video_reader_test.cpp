@@ -235,37 +235,6 @@ TEST(VideoIncomplete, DamagedBoxesAreNoTime)
     EXPECT_EQ(Read(file), "no time");
 }
 
-// A sparse file: its first bytes, then its last ones after a hole, as a
-// video behind media data of more than 4 GiB lies.
-struct SparseFile {
-    Bytes head;
-    uint64_t tailAt;
-    Bytes tail;
-    int reads = 0;
-    size_t bytesRead = 0;
-    uint64_t furthest = 0;
-};
-
-size_t ReadSparse(void* source, uint64_t offset, uint8_t* dest, size_t count)
-{
-    SparseFile* file = static_cast<SparseFile*>(source);
-    ++file->reads;
-    file->bytesRead += count;
-    file->furthest = std::max(file->furthest, offset + count);
-    for (size_t i = 0; i < count; ++i) {
-        uint64_t at = offset + i;
-        if (at < file->head.size())
-            dest[i] = file->head[at];
-        else if (at >= file->tailAt && at - file->tailAt < file->tail.size())
-            dest[i] = file->tail[at - file->tailAt];
-        else if (at >= file->tailAt + file->tail.size())
-            return i;
-        else
-            dest[i] = 0;
-    }
-    return count;
-}
-
 TEST(VideoBounds, MovieBehindMediaOfMoreThan4GiB)
 {
     const uint64_t mediaSize = uint64_t{5} << 30;
@@ -283,12 +252,11 @@ TEST(VideoBounds, MovieBehindMediaOfMoreThan4GiB)
     movie.resize(movie.size() - 8);  // the empty media data box
     SparseFile file{head, head.size() - 16 + mediaSize, movie};
     VideoTime time;
-    VideoSearch search =
-        ReadVideoTimeFrom(ReadSparse, &file, file.tailAt + file.tail.size(), &time);
+    VideoSearch search = ReadVideoTimeFrom(ReadSparse, &file, file.Size(), &time);
     EXPECT_EQ(Outcome(search, time), "2023-04-01 07:29:26 as written");
     EXPECT_LE(file.reads, 3);
     EXPECT_LE(file.bytesRead, size_t{8192});
-    EXPECT_LE(file.furthest, file.tailAt + file.tail.size());
+    EXPECT_LE(file.furthest, file.Size());
 }
 
 // A long video's sample tables are passed over: the reads stay small.

@@ -1,9 +1,10 @@
 // Writes the fuzzer's seed corpus into a folder: JPEG files from the test
 // fixtures in many layouts, bare Exif blocks and date texts; with --heif, HEIF
 // files in the layouts writers use and in refused ones (named "refused-...");
-// with --raw small raw files for the raw header fuzzer; with --settled kept
+// with --raw small raw files for the raw header fuzzer; with --video MOV and
+// MP4 files with their dates where writers put them; with --settled kept
 // settled-pictures files.
-//   fuzz_seed_writer <folder> [--settled | --heif | --raw]
+//   fuzz_seed_writer <folder> [--settled | --heif | --raw | --video]
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,7 @@
 #include "rename/settled_file.h"
 #include "tests/support/heif_fixture.h"
 #include "tests/support/jpeg_fixture.h"
+#include "tests/support/video_fixture.h"
 
 namespace {
 
@@ -297,6 +299,67 @@ static std::vector<Seed> RawSeeds()
     return seeds;
 }
 
+// Videos with each kind of date, the movie box first and last, and cut short.
+static std::vector<Seed> VideoSeeds()
+{
+    const uint64_t noon = MovieSeconds(2023, 4, 1, 5, 29, 26);
+    struct Layout {
+        const char* name;
+        void (*change)(VideoFixture&);
+    };
+    static const Layout layouts[] = {
+        {"header", [](VideoFixture&) {}},
+        {"header-first", [](VideoFixture& v) { v.movieLast = false; }},
+        {"header-v1", [](VideoFixture& v) { v.movieHeaderVersion1 = true; }},
+        {"track",
+         [](VideoFixture& v) {
+             v.trackSeconds = v.movieSeconds;
+             v.movieSeconds = 0;
+         }},
+        {"apple", [](VideoFixture& v) { v.appleCreationDate = "2023-04-01T07:29:26+0200"; }},
+        {"apple-keys-last",
+         [](VideoFixture& v) {
+             v.appleCreationDate = "2023-04-01T07:29:26+0200";
+             v.appleKeysAfterList = true;
+         }},
+        {"user-day", [](VideoFixture& v) { v.userDay = "2023-04-01T07:29:26+02:00"; }},
+        {"user-day-z", [](VideoFixture& v) { v.userDay = "2023-04-01T05:29:26Z"; }},
+        {"list-day", [](VideoFixture& v) { v.listDay = "2023-04-01T07:29:26+0200"; }},
+        {"gopro", [](VideoFixture& v) { v.firmware = "HD9.01.01.60.00"; }},
+        {"sony",
+         [](VideoFixture& v) {
+             v.sonyXml = "<NonRealTimeMeta><CreationDate value=\"2023-04-01T07:29:26+09:00\"/>";
+         }},
+        {"xmp",
+         [](VideoFixture& v) {
+             v.xmpPacket = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                           "<rdf:Description xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                           "xmp:CreateDate=\"2023-04-01T07:29:26Z\"/></rdf:RDF></x:xmpmeta>";
+         }},
+        {"user-xmp",
+         [](VideoFixture& v) {
+             v.userXmp = "<photoshop:DateCreated>2023-04-01T07:29:26+01:00</photoshop:DateCreated>";
+         }},
+        {"tracks",
+         [](VideoFixture& v) {
+             v.tracks = 3;
+             v.sampleTableBytes = 3000;
+         }},
+    };
+    std::vector<Seed> seeds;
+    for (const Layout& layout : layouts) {
+        VideoFixture video;
+        video.movieSeconds = noon;
+        layout.change(video);
+        Bytes bytes = BuildVideo(video);
+        seeds.push_back({std::string(layout.name) + ".mov", bytes});
+        bytes.resize(bytes.size() * 3 / 4);
+        seeds.push_back({std::string(layout.name) + "-cut.mov", bytes});
+    }
+    return seeds;
+}
+
 // Kept settled-pictures files for the folder the settled_file fuzzer expects.
 static int WriteSettledSeeds(const std::string& folder)
 {
@@ -325,14 +388,16 @@ int main(int argc, char** argv)
     if (argc == 3 && std::string(argv[2]) == "--settled")
         return WriteSettledSeeds(argv[1]);
     std::string mode = argc == 3 ? argv[2] : "";
-    if (argc != 2 && mode != "--heif" && mode != "--raw") {
-        std::fprintf(stderr, "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw]\n");
+    if (argc != 2 && mode != "--heif" && mode != "--raw" && mode != "--video") {
+        std::fprintf(stderr,
+                     "usage: fuzz_seed_writer <folder> [--settled | --heif | --raw | --video]\n");
         return 2;
     }
     int written = 0;
-    for (const Seed& seed : mode == "--heif"  ? HeifSeeds()
-                            : mode == "--raw" ? RawSeeds()
-                                              : Seeds()) {
+    for (const Seed& seed : mode == "--heif"    ? HeifSeeds()
+                            : mode == "--raw"   ? RawSeeds()
+                            : mode == "--video" ? VideoSeeds()
+                                                : Seeds()) {
         if (!WriteSeed(argv[1], seed.name, seed.bytes)) {
             std::fprintf(stderr, "cannot write %s/%s\n", argv[1], seed.name.c_str());
             return 1;

@@ -185,11 +185,14 @@ std::vector<uint8_t> BuildHeif(const HeifFixture& heif)
     };
     uint64_t mdatHeader = heif.largeSizes && !heif.mdatSizeZero ? 16 : 8;
     Bytes meta = TopBox(heif, "meta", Meta(heif, locations(0)), false);
-    uint64_t mdatBody = ftyp.size() + meta.size() + mdatHeader;
+    uint64_t mdatBody = ftyp.size() + (heif.metaAfterData ? 0 : meta.size()) + mdatHeader;
     meta = TopBox(heif, "meta", Meta(heif, locations(mdatBody)), false);
 
     Bytes file = ftyp;
-    Append(&file, meta);
+    if (!heif.metaAfterData)
+        Append(&file, meta);
     Append(&file, TopBox(heif, "mdat", mdatPayload, heif.mdatSizeZero));
+    if (heif.metaAfterData)
+        Append(&file, meta);
     return file;
 }

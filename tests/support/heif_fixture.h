@@ -30,6 +30,7 @@ struct HeifFixture {
     bool largeSizes = false;       // every top-level box with a 64-bit size
     bool mdatSizeZero = false;     // the media data box, last, with size 0
     bool ilocBeforeIinf = false;
+    bool metaAfterData = false;  // ftyp, mdat, meta: as Samsung phones write it
     std::string tiffPrefix = std::string("Exif\0\0", 6);  // before the TIFF header
     uint32_t tiffOffsetExtra = 0;  // added to the prefix's length as the item states it
     // As some phones write the item: without the 4-byte offset (the prefix

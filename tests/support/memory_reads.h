@@ -38,3 +38,35 @@ inline size_t ReadMemory(void* source, uint64_t offset, uint8_t* dest, size_t co
     file->bytesRead += got;
     return got;
 }
+
+// A sparse file: its first bytes, then its last ones after a hole of zeros,
+// as a file behind gigabytes of media data lies; its reads counted.
+struct SparseFile {
+    std::vector<uint8_t> head;
+    uint64_t tailAt;
+    std::vector<uint8_t> tail;
+    int reads = 0;
+    size_t bytesRead = 0;
+    uint64_t furthest = 0;
+    uint64_t Size() const { return tailAt + tail.size(); }
+};
+
+inline size_t ReadSparse(void* source, uint64_t offset, uint8_t* dest, size_t count)
+{
+    SparseFile* file = static_cast<SparseFile*>(source);
+    ++file->reads;
+    file->bytesRead += count;
+    file->furthest = std::max(file->furthest, offset + count);
+    for (size_t i = 0; i < count; ++i) {
+        uint64_t at = offset + i;
+        if (at >= file->Size())
+            return i;
+        if (at < file->head.size())
+            dest[i] = file->head[static_cast<size_t>(at)];
+        else if (at >= file->tailAt)
+            dest[i] = file->tail[static_cast<size_t>(at - file->tailAt)];
+        else
+            dest[i] = 0;
+    }
+    return count;
+}
