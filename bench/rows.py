@@ -28,11 +28,11 @@ COMPANIONS_LISTED = "NEF CR2 ARW CR3 XMP"
 COMPANION_ROUTES = [("nef_alone", "nef", []),
                     ("nef_listed", "nef", ["--companions", "NEF"]),
                     ("listed", "four", ["--companions", COMPANIONS_LISTED])]
+HEIF_NAME = re.compile(r"<[^<>]*\.(heic|heif|hif)>", re.IGNORECASE)
+VIDEO_NAME = re.compile(r"<[^<>]*\.(mov|mp4|m4v|3gp|3g2)>", re.IGNORECASE)
 # The phone corpora: the scan's (and the floor's) option, the names whose reads
 # are counted, and whether each pass's copy is made of sparse copies (the
 # videos: 1 GiB each, their media data a hole) rather than hard links.
-HEIF_NAME = re.compile(r"<[^<>]*\.(heic|heif|hif)>", re.IGNORECASE)
-VIDEO_NAME = re.compile(r"<[^<>]*\.(mov|mp4|m4v|3gp|3g2)>", re.IGNORECASE)
 PHONE_CORPORA = {"heic": ("--heif", HEIF_NAME, False),
                  "heic-late": ("--heif", HEIF_NAME, False),
                  "videos": ("--video", VIDEO_NAME, True)}
@@ -315,7 +315,8 @@ class Bench(Programs):
                 "max": max(counts), "min": min(counts), "reads_max": max(reads),
                 "reads_min": min(reads),
                 # How many files were read in how many reads: {reads: files}.
-                "reads_count": {str(number): reads.count(number) for number in sorted(set(reads))}}
+                "reads_count": {str(number): reads.count(number)
+                                for number in sorted(set(reads))}}
 
     # ---- starts over pictures that bear their names ----------------------------
     def kept_start(self, folders, pictures):
