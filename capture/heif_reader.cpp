@@ -319,7 +319,7 @@ HeifSearch SearchMeta(const FileBytes& file, const Box& box, HeifExifItem* item,
 {
     if (box.end - box.body < FullBoxBytes)
         return HeifSearch::NotFound;
-    if (box.body + FullBoxBytes > file.have)
+    if (file.have < FullBoxBytes || box.body > file.have - FullBoxBytes)
         return AskFor(box.body + FullBoxBytes, bytesNeeded);
     if (file.Byte(box.body) != 0)
         return HeifSearch::NotFound;

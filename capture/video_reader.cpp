@@ -59,15 +59,13 @@ struct Dates {
     BoxHeader firstTrack{};
 };
 
-bool Digits(const uint8_t* text, size_t count, int* value)
+// The number the digits spell (checked to be digits before).
+int Digits(const uint8_t* text, size_t count)
 {
-    *value = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        *value = *value * 10 + (text[i] - '0');
-    }
-    return true;
+    int value = 0;
+    for (size_t i = 0; i < count; ++i)
+        value = value * 10 + (text[i] - '0');
+    return value;
 }
 
 enum class Zone { None, Offset, Utc };
@@ -80,22 +78,25 @@ bool ParseDateText(const uint8_t* text, size_t size, VideoTime* time, Zone* zone
     if (size < sizeof pattern - 1)
         return false;
     for (size_t i = 0; i < sizeof pattern - 1; ++i) {
-        bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '0'   ? !digit
-            : pattern[i] == 'T' ? text[i] != 'T' && text[i] != ' '
-                                : text[i] != uint8_t(pattern[i]))
+        bool fits = text[i] == uint8_t(pattern[i]);
+        if (pattern[i] == '0')
+            fits = text[i] >= '0' && text[i] <= '9';
+        else if (pattern[i] == 'T')
+            fits = text[i] == 'T' || text[i] == ' ';
+        if (!fits)
             return false;
     }
-    int f[6];
-    Digits(text, 4, &f[0]);
-    for (int i = 1; i < 6; ++i)
-        Digits(text + 2 + 3 * i, 2, &f[i]);
+    int f[6] = {Digits(text, 4)};
+    for (size_t i = 1; i < 6; ++i)
+        f[i] = Digits(text + 2 + 3 * i, 2);
     if (f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31 || f[3] > 23 || f[4] > 59 || f[5] > 60)
         return false;
     size_t at = sizeof pattern - 1;
-    if (at < size && text[at] == '.')
-        for (++at; at < size && text[at] >= '0' && text[at] <= '9'; ++at) {
-        }
+    if (at < size && text[at] == '.') {
+        ++at;  // a fraction of a second, dropped
+        while (at < size && text[at] >= '0' && text[at] <= '9')
+            ++at;
+    }
     *zone = Zone::None;
     if (at < size && text[at] == 'Z')
         *zone = Zone::Utc;

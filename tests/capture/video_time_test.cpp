@@ -125,7 +125,7 @@ TEST_F(VideoCaptureTime, NoTimeIsReportedWithTheOptionOff)
 {
     VideoFixture zero;
     VideoFixture future;
-    future.movieSeconds = MovieSeconds(2090, 1, 1, 0, 0, 0);
+    future.movieSeconds = MovieSeconds(2035, 1, 1, 0, 0, 0);  // fits the 32-bit header
     std::wstring zeroPath = Put(L"zero.mov", zero);
     std::wstring futurePath = Put(L"future.3gp", future);
     EXPECT_EQ(Find(zeroPath), "no date");

@@ -229,6 +229,19 @@ std::vector<Seed> HeifSeeds()
              h.majorBrand = "heix";
              h.compatibleBrands = {"mif1", "heix"};
          }},
+        {"meta-after-data", [](HeifFixture& h) { h.metaAfterData = true; }},
+        {"meta-after-large-data",
+         [](HeifFixture& h) {
+             h.metaAfterData = true;
+             h.imageBytes = 70000;
+         }},
+        {"meta-after-data-large-sizes",
+         [](HeifFixture& h) {
+             h.metaAfterData = true;
+             h.largeSizes = true;
+             h.exifAfterImage = true;
+             h.imageBytes = 70000;
+         }},
         {"no-exif", [](HeifFixture& h) { h.withExifItem = false; }},
         {"refused-five-extents", [](HeifFixture& h) { h.exifExtents = 5; }},
         {"refused-in-idat", [](HeifFixture& h) { h.constructionMethod = 1; }},

@@ -4,7 +4,7 @@
 //   for a byte past the file's size as listed;
 // - a time found is a calendar time from 1970 on;
 // - the same bytes listed as a longer file (one being copied) are read within
-//   the same bounds and never found whole with a time the whole file lacks.
+//   the same bounds, and give no time where the file as it is gives none.
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint64_t extra = 1 + (size > 0 ? uint64_t{data[size - 1]} << 24 : 0);
     VideoTime longer{};
     VideoSearch listedLonger = ReadListed(data, size, size + extra, &longer);
+    // Listed longer, the reads may stop at their bound after the movie box
+    // where the exact listing reaches a last box cut short: incomplete there.
     if (listedLonger == VideoSearch::Found)
-        Check(search == VideoSearch::Found, "a file listed longer gives no time it lacks");
+        Check(search != VideoSearch::NoTime, "a file listed longer gives no time it lacks");
     return 0;
 }
