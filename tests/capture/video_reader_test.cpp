@@ -114,6 +114,15 @@ const LayoutCase LayoutCases[] = {
          v.sampleTableBytes = 2000000;
      },
      "2023-04-01 07:29:26 as written"},
+    // Behind more tracks than the read bound reaches: the movie header's time.
+    {"AppleKeysBeyondTheReadBound",
+     [](VideoFixture& v) {
+         v.movieSeconds = Noon;
+         v.appleCreationDate = "2023-04-01T07:29:26+0200";
+         v.tracks = 20;
+         v.sampleTableBytes = 100000;
+     },
+     "2023-04-01 05:29:26 UTC"},
     // User data: QuickTime's text and MP4's item list, with offset or Z.
     {"UserDayWithOffset",
      [](VideoFixture& v) {

@@ -3,8 +3,8 @@
 // - the reads stay within VideoMaxReads and VideoMaxReadBytes, and never ask
 //   for a byte past the file's size as listed;
 // - a time found is a calendar time from 1970 on;
-// - the same bytes listed as a longer file (one being copied) are read within
-//   the same bounds, and give no time where the file as it is gives none.
+// - the same bytes listed as a longer file (one being copied, or listed
+//   before it was cut) are read within the same bounds.
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,14 +47,13 @@ VideoSearch ReadListed(const uint8_t* data, size_t size, uint64_t listed, VideoT
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     VideoTime whole{};
-    VideoSearch search = ReadListed(data, size, size, &whole);
+    ReadListed(data, size, size, &whole);
     // Listed longer than it is: the reads find its end where they stop.
     uint64_t extra = 1 + (size > 0 ? uint64_t{data[size - 1]} << 24 : 0);
     VideoTime longer{};
-    VideoSearch listedLonger = ReadListed(data, size, size + extra, &longer);
-    // Listed longer, the reads may stop at their bound after the movie box
-    // where the exact listing reaches a last box cut short: incomplete there.
-    if (listedLonger == VideoSearch::Found)
-        Check(search != VideoSearch::NoTime, "a file listed longer gives no time it lacks");
+    // Its outcome may differ from the file's as it is: a movie box of size 0
+    // reaches the listed end, so a child cut short by the real end is whole
+    // there, and the bound may stop the reads before a last box cut short.
+    ReadListed(data, size, size + extra, &longer);
     return 0;
 }

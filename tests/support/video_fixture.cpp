@@ -96,7 +96,7 @@ Bytes UserData(const VideoFixture& v)
 Bytes Track(const VideoFixture& v, bool first)
 {
     uint64_t seconds = first ? v.trackSeconds : 0;
-    Bytes tables = HeifBox("stbl", Bytes(first ? v.sampleTableBytes : 16, 0));
+    Bytes tables = HeifBox("stbl", Bytes(v.sampleTableBytes, 0));
     Bytes media = HeifBox("mdia", Join({TimeHeader("mdhd", seconds, false, 12), Handler("vide"),
                                         HeifBox("minf", tables)}));
     return HeifBox("trak", Join({TimeHeader("tkhd", seconds, false, 72), media}));

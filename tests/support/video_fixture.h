@@ -15,7 +15,7 @@ struct VideoFixture {
     uint64_t movieSeconds = 0;  // mvhd creation time, seconds since 1904
     bool movieHeaderVersion1 = false;
     uint64_t trackSeconds = 0;      // the first track's tkhd and mdhd
-    uint32_t sampleTableBytes = 0;  // filler in the first track (a long video's tables)
+    uint32_t sampleTableBytes = 0;  // filler in each track (a long video's tables)
     int tracks = 1;
     std::string appleCreationDate;  // moov/meta (QuickTime: plain) keys + ilst
     bool appleKeysAfterList = false;
