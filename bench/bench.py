@@ -13,7 +13,8 @@ import json
 import os
 
 from plumbing import ROOT, log
-from report import render, render_big_folders, render_idle, render_opt_in
+from report import (add_phone_rows, render, render_big_folders, render_idle, render_opt_in,
+                    render_videos)
 from rows import Bench, measure
 
 
@@ -25,8 +26,11 @@ def main():
     # Only the big-folder rows, for working on them: their figures go to the
     # terminal and BUILD/results-big-folders.json; the document stays as it is.
     # --rows idle: the same for the rows of monitors at rest; --rows opt-in for
-    # those of the opt-in settings (companions of several kinds, HEIF pictures).
-    parser.add_argument("--rows", choices=["all", "big-folders", "idle", "opt-in"],
+    # those of the opt-in settings (companions of several kinds, HEIF pictures,
+    # videos). --rows videos: the rows of videos and of HEIC pictures with the meta
+    # box last; their figures and sections go into the document too, put in among
+    # the others' as they stand (BUILD/results-videos.json).
+    parser.add_argument("--rows", choices=["all", "big-folders", "idle", "opt-in", "videos"],
                         default="all")
     args = parser.parse_args()
     saved = os.path.join(args.build, "results.json" if args.rows == "all"
@@ -48,8 +52,14 @@ def main():
         log(render_opt_in(results))
         return
     document = os.path.join(ROOT, "docs", "PERFORMANCE.md")
+    if args.rows == "videos":
+        log(render_videos(results))
+        with open(document) as file:
+            text = add_phone_rows(file.read(), results)
+    else:
+        text = render(results)
     with open(document, "w") as file:
-        file.write(render(results))
+        file.write(text)
     log("Wrote %s" % document)
 
 

@@ -22,6 +22,13 @@ companions DIR: the same 500 pictures of about 4 MB twice (hard links):
 heic DIR:   500 phone pictures IMG_0001.HEIC .. of 2 to 3 MB, laid out as a
             phone writes them (file type, meta box, then the image data), their
             Exif item dated, capture times distinct.
+heic-late DIR: the same pictures with the meta box after the image data (file
+            type, mdat, meta), as Samsung phones write them.
+videos DIR: 500 phone videos VID_0001.MP4 .. of 1 GiB each, sparse: the file
+            type box and the media data box's header are written, then the
+            movie box at the end (its header, two tracks with the sample tables
+            of a minute-long clip, Apple's metadata with the creation date);
+            the media data between them is a hole. Capture times distinct.
 Prints the number of pictures made.
 """
 import os
@@ -389,36 +396,189 @@ def heic_exif(moment):
     return struct.pack(">I", 6) + b"Exif\0\0" + tiff
 
 
-def heic_file(moment, size, filler):
+def heic_file(moment, size, late=False):
+    """A HEIC picture of about size bytes: (what comes before the image data,
+    the image data's length, what comes after it). The image data begins with
+    the Exif item; the meta box comes before the media data box, or with late
+    after it."""
     ftyp = box(b"ftyp", b"heic" + bytes(4) + b"mif1MiHBMiHAheixMiHEmiafheic")
     exif = heic_exif(moment)
     # Offsets are four bytes whatever their values: the meta box's size is known
     # from a first build.
     meta_size = len(heic_meta(0, len(exif), 0, 0))
-    exif_at = len(ftyp) + meta_size + 8
+    exif_at = len(ftyp) + (0 if late else meta_size) + 8
     tiles_at = exif_at + len(exif)
-    tile_size = (size - tiles_at - 12000) // HEIC_TILES
+    tile_size = (size - tiles_at - (meta_size if late else 0) - 12000) // HEIC_TILES
     meta = heic_meta(exif_at, len(exif), tiles_at, tile_size)
     data_size = len(exif) + HEIC_TILES * tile_size + 12000
     mdat = struct.pack(">I", 8 + data_size) + b"mdat" + exif
-    return ftyp + meta + mdat, data_size - len(exif)
+    if late:
+        return ftyp + mdat, data_size - len(exif), meta
+    return ftyp + meta + mdat, data_size - len(exif), b""
 
 
-def make_heic(folder, count=500):
+def make_heic(folder, late=False, count=500):
     filler = os.urandom(3 * 1024 * 1024)
     for index in range(count):
         moment = BASE_TIME + timedelta(seconds=5 * index)
         size = 2 * 1024 * 1024 + (index * 7919) % (1024 * 1024)
-        head, image_bytes = heic_file(moment, size, filler)
+        head, image_bytes, tail = heic_file(moment, size, late)
         with open(os.path.join(folder, "IMG_%04d.HEIC" % (index + 1)), "wb") as file:
             file.write(head)
             file.write(filler[:image_bytes])
+            file.write(tail)
+    return count
+
+
+# ---- phone videos ----------------------------------------------------------------
+VIDEO_SIZE = 1 << 30
+VIDEO_SECONDS = 60
+VIDEO_FPS = 60
+AUDIO_RATE = 48000
+AUDIO_FRAME = 1024  # samples in an AAC frame
+# QuickTime and MP4 count seconds from 1904-01-01, UTC.
+EPOCH_1904 = datetime(1904, 1, 1)
+# The phone's zone: its creation date text bears the local time and this offset,
+# the movie header the UTC time.
+VIDEO_ZONE = timedelta(hours=2)
+VIDEO_BASE = datetime(2024, 6, 15, 10, 0, 5)
+MATRIX = struct.pack(">9I", 0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000)
+
+
+def table(kind, entries, entry_format):
+    """A sample table box: its count of entries, then the entries, each a tuple
+    packed with entry_format."""
+    return full_box(kind, 0, 0, struct.pack(">I", len(entries)) + b"".join(
+        struct.pack(entry_format, *entry) for entry in entries))
+
+
+def sizes_box(sizes):
+    # stsz: a sample size of 0 (each sample its own), the count, the sizes.
+    return full_box(b"stsz", 0, 0, struct.pack(">II", 0, len(sizes)) +
+                    struct.pack(">%dI" % len(sizes), *sizes))
+
+
+def track(track_id, seconds_1904, handler, media_header, sample_entry, timescale, stbl_tables,
+          width=0, height=0):
+    volume = 0x0100 if handler == b"soun" else 0
+    duration_movie = VIDEO_SECONDS * 1000
+    tkhd = full_box(b"tkhd", 0, 7, struct.pack(">IIIII", seconds_1904, seconds_1904, track_id,
+                                                0, duration_movie) + bytes(8) +
+                    struct.pack(">hhhH", 0, 0, volume, 0) + MATRIX +
+                    struct.pack(">II", width << 16, height << 16))
+    mdhd = full_box(b"mdhd", 0, 0, struct.pack(">IIIIHH", seconds_1904, seconds_1904, timescale,
+                                                timescale * VIDEO_SECONDS, 0x55C4, 0))
+    name = b"Core Media Video\0" if handler == b"vide" else b"Core Media Audio\0"
+    hdlr = full_box(b"hdlr", 0, 0, bytes(4) + handler + bytes(12) + name)
+    dinf = box(b"dinf", full_box(b"dref", 0, 0, struct.pack(">I", 1) +
+                                 full_box(b"url ", 0, 1, b"")))
+    stsd = full_box(b"stsd", 0, 0, struct.pack(">I", 1) + sample_entry)
+    minf = box(b"minf", media_header + dinf + box(b"stbl", stsd + b"".join(stbl_tables)))
+    return box(b"trak", tkhd + box(b"mdia", mdhd + hdlr + minf))
+
+
+def video_tracks(seconds_1904, data_at, data_size):
+    """The video and sound tracks of a minute at 60 frames a second with 48 kHz
+    AAC, their chunks spread over the media data."""
+    frames = VIDEO_SECONDS * VIDEO_FPS
+    audio_frames = VIDEO_SECONDS * AUDIO_RATE // AUDIO_FRAME
+    frame_sizes = [(450000 if index % VIDEO_FPS == 0 else 250000) + (index * 7919) % 60000
+                   for index in range(frames)]
+    audio_sizes = [370 + (index * 131) % 40 for index in range(audio_frames)]
+    # A chunk of two frames and one of two audio frames in turn; offsets within
+    # the media data (which the corpus leaves a hole).
+    video_chunks = frames // 2
+    audio_chunks = (audio_frames + 1) // 2
+    step = (data_size - 4096) // video_chunks
+    video_offsets = [data_at + index * step for index in range(video_chunks)]
+    audio_step = (data_size - 4096) // audio_chunks
+    audio_offsets = [data_at + index * audio_step + 2048 for index in range(audio_chunks)]
+    avcc = box(b"avcC", bytes([1, 0x64, 0, 0x33, 0xFF, 0xE1]) + struct.pack(">H", 24) +
+               bytes(24) + bytes([1]) + struct.pack(">H", 4) + bytes(4))
+    avc1 = box(b"avc1", bytes(6) + struct.pack(">H", 1) + bytes(16) +
+               struct.pack(">HHIIIH", 3840, 2160, 0x480000, 0x480000, 0, 1) + bytes(32) +
+               struct.pack(">Hh", 24, -1) + avcc)
+    esds = full_box(b"esds", 0, 0, bytes([3, 25, 0, 1, 0, 4, 17, 0x40, 0x15]) + bytes(11) +
+                    bytes([5, 2, 0x11, 0x90, 6, 1, 2]))
+    mp4a = box(b"mp4a", bytes(6) + struct.pack(">H", 1) + bytes(8) +
+               struct.pack(">HHHHI", 2, 16, 0, 0, AUDIO_RATE << 16) + esds)
+    vmhd = full_box(b"vmhd", 0, 1, bytes(8))
+    smhd = full_box(b"smhd", 0, 0, bytes(4))
+    video = track(1, seconds_1904, b"vide", vmhd, avc1, 600, [
+        table(b"stts", [(frames, 10)], ">II"),
+        table(b"stss", [(1 + index * VIDEO_FPS,) for index in range(frames // VIDEO_FPS)],
+              ">I"),
+        table(b"stsc", [(1, 2, 1)], ">III"),
+        sizes_box(frame_sizes),
+        table(b"co64", [(offset,) for offset in video_offsets], ">Q")], 3840, 2160)
+    sound = track(2, seconds_1904, b"soun", smhd, mp4a, AUDIO_RATE, [
+        table(b"stts", [(audio_frames, AUDIO_FRAME)], ">II"),
+        table(b"stsc", [(1, 2, 1)], ">III"),
+        sizes_box(audio_sizes),
+        table(b"stco", [(offset,) for offset in audio_offsets], ">I")])
+    return video + sound
+
+
+def apple_metadata(local):
+    """Apple's QuickTime metadata: a plain meta box with the mdta handler, the
+    keys, and their values in ilst (UTF-8 text), the creation date among them."""
+    date = local.strftime("%Y-%m-%dT%H:%M:%S") + "+%02d%02d" % (
+        VIDEO_ZONE.seconds // 3600, VIDEO_ZONE.seconds // 60 % 60)
+    items = [("com.apple.quicktime.location.accuracy.horizontal", "14.142136"),
+             ("com.apple.quicktime.location.ISO6709", "+48.8584+002.2945+035.000/"),
+             ("com.apple.quicktime.make", "Apple"),
+             ("com.apple.quicktime.model", "iPhone 15 Pro"),
+             ("com.apple.quicktime.software", "17.5.1"),
+             ("com.apple.quicktime.creationdate", date)]
+    hdlr = full_box(b"hdlr", 0, 0, bytes(4) + b"mdta" + bytes(12) + b"\0")
+    keys = full_box(b"keys", 0, 0, struct.pack(">I", len(items)) + b"".join(
+        struct.pack(">I", 8 + len(key)) + b"mdta" + key.encode() for key, _ in items))
+    ilst = box(b"ilst", b"".join(
+        box(struct.pack(">I", index + 1), box(b"data", struct.pack(">II", 1, 0) + value.encode()))
+        for index, (_, value) in enumerate(items)))
+    return box(b"meta", hdlr + keys + ilst)
+
+
+def video_file(local):
+    """The head (file type box, media data box header) and the tail (movie box)
+    of a 1 GiB video taken at the local time given."""
+    ftyp = box(b"ftyp", b"qt  " + struct.pack(">I", 0x20230600) + b"qt  ")
+    seconds = int((local - VIDEO_ZONE - EPOCH_1904).total_seconds())
+    data_at = len(ftyp) + 8
+
+    def moov(data_size):
+        mvhd = full_box(b"mvhd", 0, 0, struct.pack(">IIII", seconds, seconds, 1000,
+                                                    VIDEO_SECONDS * 1000) +
+                        struct.pack(">IH", 0x10000, 0x100) + bytes(10) + MATRIX + bytes(24) +
+                        struct.pack(">I", 3))
+        return box(b"moov", mvhd + video_tracks(seconds, data_at, data_size) +
+                   apple_metadata(local))
+    # The movie box's size does not depend on the offsets in it: built once to learn it.
+    data_size = VIDEO_SIZE - data_at - len(moov(VIDEO_SIZE // 2))
+    head = ftyp + struct.pack(">I", 8 + data_size) + b"mdat"
+    return head, moov(data_size)
+
+
+def make_videos(folder, count=500):
+    for index in range(count):
+        head, tail = video_file(VIDEO_BASE + timedelta(seconds=61 * index))
+        with open(os.path.join(folder, "VID_%04d.MP4" % (index + 1)), "wb") as file:
+            file.write(head)
+            file.seek(VIDEO_SIZE - len(tail))
+            file.write(tail)
     return count
 
 
 def main():
     kind, folder = sys.argv[1], sys.argv[-1]
     os.makedirs(folder, exist_ok=True)
+    # The phone corpora are made from nothing; the others from the samples.
+    made_alone = {"heic": lambda: make_heic(folder),
+                  "heic-late": lambda: make_heic(folder, late=True),
+                  "videos": lambda: make_videos(folder)}
+    if kind in made_alone:
+        print(made_alone[kind]())
+        return
     samples = usable_samples()
     if not samples:
         sys.exit("no usable camera samples in " + SAMPLES)
@@ -430,8 +590,6 @@ def main():
         made = make_undated(folder, samples)
     elif kind == "companions":
         made = make_companions(folder, samples)
-    elif kind == "heic":
-        made = make_heic(folder)
     else:
         made = make_rescan(folder, samples)
     print(made)

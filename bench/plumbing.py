@@ -50,12 +50,15 @@ class Programs:
                                                       result.stderr[-2000:]))
         return elapsed * 1e6
 
-    def fresh_copy(self, master, name):
+    def fresh_copy(self, master, name, sparse=False):
         """A fresh folder of hard links to the corpus files: identical files,
-        a new directory, made in a second even for 2 GB."""
+        a new directory, made in a second even for 2 GB. With sparse, copies
+        of the files that keep their holes as holes (cp finds them), for files
+        that are mostly holes: 500 GiB of videos copied in a second too."""
         copy = os.path.join(self.work, name)
         shutil.rmtree(copy, ignore_errors=True)
-        subprocess.run(["cp", "-al", master, copy], check=True)
+        subprocess.run(["cp", "--sparse=always", "-r", master, copy] if sparse else
+                       ["cp", "-al", master, copy], check=True)
         # The copy's (and the last removal's) metadata reach the disk now, not
         # during the timed pass.
         subprocess.run(["sync"], check=True)

@@ -23,6 +23,11 @@ SETTLED_LIMIT_BYTES = 40 * 1000 * 1000
 # against the rename floor with what it reads of each.
 COMPANIONS_LIMIT = 1.1
 HEIC_BYTES_LIMIT = 64 * 1024
+# The bounds of a video's reads (capture/video_reader.h: VideoMaxReadBytes,
+# VideoMaxReads); a HEIC picture's reads stay within HEIC_BYTES_LIMIT wherever
+# its meta box lies.
+VIDEO_BYTES_LIMIT = 65536
+VIDEO_READS_LIMIT = 16
 # How far the wineserver's CPU time over an idle minute may differ from the
 # no-monitor minute and still count as the services' own variation.
 WINESERVER_NOISE_S = 0.05
@@ -397,10 +402,200 @@ def opt_in_section(results):
 
 def render_opt_in(results):
     out = ["| figure | measured | |", "|---|---|---|"]
-    out.extend("| %s | %s | %s |" % row for row in opt_in_figures(results))
+    out.extend("| %s | %s | %s |" % row for row in opt_in_figures(results) + phone_figures(
+        results))
     out.append("")
     out.extend(opt_in_section(results))
+    out.extend(phone_sections(results))
     return "\n".join(out)
+
+
+# ---- phone videos and HEIC pictures with the meta box last ---------------------------
+# (results key, what a file is, the figures' names, the section's title)
+PHONE_ROWS = [
+    ("heic_late", "picture",
+     "first scan of 500 HEIC pictures with the meta box last ≤ 1.3 × rename floor",
+     "bytes read per HEIC picture with the meta box last ≤ 64 KiB",
+     "HEIC pictures with the meta box last: a first scan of 500 Samsung-style pictures"),
+    ("videos", "video",
+     "first scan of 500 phone videos of 1 GiB ≤ 1.3 × rename floor",
+     "bytes read per video ≤ 64 KiB, in ≤ 16 reads",
+     "Videos: a first scan of 500 phone videos of 1 GiB"),
+]
+PHONE_FIGURE_NAMES = [name for row in PHONE_ROWS for name in row[2:4]]
+PHONE_TITLES = [row[4] for row in PHONE_ROWS]
+
+
+def phone_ratios(rows):
+    return [value / against for value, against in zip(rows["lumistamp"]["runs"],
+                                                       rows["floor"]["runs"])]
+
+
+def bounds_met(key, read):
+    if key == "videos":
+        return read["max"] <= VIDEO_BYTES_LIMIT and read["reads_max"] <= VIDEO_READS_LIMIT
+    return read["max"] <= HEIC_BYTES_LIMIT
+
+
+def reads_range(read):
+    """"1 read", "3 reads", "2 to 4 reads"."""
+    if read["reads_min"] == read["reads_max"]:
+        return "%d read%s" % (read["reads_max"], "" if read["reads_max"] == 1 else "s")
+    return "%d to %d reads" % (read["reads_min"], read["reads_max"])
+
+
+def all_renamed(rows):
+    """Whether the scan renamed every file; its time counts for nothing otherwise."""
+    return rows["lumistamp"]["renamed"] == rows["lumistamp"]["pictures"]
+
+
+def phone_figures(results):
+    figures = []
+    for key, unit, first_name, bytes_name, _ in PHONE_ROWS:
+        if key not in results:
+            continue
+        rows, read = results[key], results[key]["bytes"]
+        first = phone_ratios(rows)
+        renamed = "" if all_renamed(rows) else "; only {:,} of {:,} renamed".format(
+            rows["lumistamp"]["renamed"], rows["lumistamp"]["pictures"])
+        figures.append((first_name, "%.2f × (runs: %s%s)" % (statistics.median(first),
+                                                             runs_text(first), renamed),
+                        verdict(statistics.median(first) <= SCAN_RATIO_LIMIT and
+                                all_renamed(rows))))
+        figures.append((bytes_name, "{:,} bytes ({:.0f} KiB) at most, {:,} at least, in {} "
+                        "a {}".format(read["max"], read["max"] / 1024, read["min"],
+                                      reads_range(read), unit),
+                        verdict(bounds_met(key, read))))
+    return figures
+
+
+PHONE_TEXTS = {
+    "heic_late": {
+        "option": "HeifPictures on (`lumistamp-scan --time --heif`)",
+        "floor": "`lumistamp-bench-floor --heif --rename`",
+        "corpus": (
+            "500 files `IMG_0001.HEIC` … of 2 to 3 MiB, the pictures of the HEIC row with their "
+            "boxes in the order Samsung phones write them: the file type box, the image data "
+            "(the Exif item first, a TIFF header with the dates, 2 KB, then the tiles and the "
+            "thumbnail), then the meta box (about 3.3 KB) at the end of the file, capture "
+            "times 5 s apart."),
+        "bounds": (
+            "The HEIF bounds are those of the pictures whose meta box comes first: a first "
+            "read of `HeifFirstReadBytes` (16 KiB), the boxes read up to `HeifMaxHeaderBytes` "
+            "(48 KiB), and `HeifMaxReadBytes` (65,536 bytes) in all (`capture/heif_file.h`)."),
+    },
+    "videos": {
+        "option": "VideoFiles on (`lumistamp-scan --time --video`)",
+        "floor": "`lumistamp-bench-floor --video --rename`",
+        "corpus": (
+            "500 files `VID_0001.MP4` … of 1 GiB each (1,073,741,824 bytes), laid out as a "
+            "phone writes a minute-long clip: the file type box, the media data box (nearly "
+            "all of the file), then the movie box at the end, about 46 KiB: the movie header "
+            "(its creation time in UTC seconds since 1904), a video track (3840 × 2160 at 60 "
+            "frames a second: 3,600 sample sizes, 1,800 64-bit chunk offsets, the key "
+            "frames, the times) and a sound track (48 kHz AAC: 2,812 sample sizes, 1,406 "
+            "chunk offsets), each with its header, media header and handler, and Apple's "
+            "metadata (the `mdta` handler, six keys, among them "
+            "`com.apple.quicktime.creationdate`, and their values in `ilst`, the date as "
+            "\"2024-06-15T10:00:05+0200\"), capture times 61 s apart. The files are sparse: "
+            "only the first boxes' headers and the movie box are written, the media data "
+            "is a hole, and each pass runs on sparse copies of them (`cp --sparse=always`), "
+            "about 50 KiB on disk a file."),
+        "bounds": (
+            "A video's reads are bounded by `VideoMaxReadBytes` (65,536 bytes in all) and "
+            "`VideoMaxReads` (16 reads) in `capture/video_reader.h`; the HEIF bounds stay as "
+            "they are."),
+    },
+}
+
+
+def phone_sections(results):
+    """The sections of the rows of videos and of HEIC pictures with the meta box last."""
+    out = []
+    for key, unit, _, _, title in PHONE_ROWS:
+        if key not in results:
+            continue
+        rows, read, texts = results[key], results[key]["bytes"], PHONE_TEXTS[key]
+        first = phone_ratios(rows)
+        out.append("## %s (%d run%s)\n" % (title, results["runs"],
+                                           "" if results["runs"] == 1 else "s"))
+        out.append("| route | runs on | µs per %s (median) | × floor (median of the runs' "
+                   "ratios) | runs (µs per %s) | renamed |\n|---|---|---:|---:|---|---:|" % (
+                       unit, unit))
+        out.append("| Lumistamp `ScanFolder`, %s | Wine | %.1f | %.2f | %s | %d |" % (
+            texts["option"], rows["lumistamp"]["median"], statistics.median(first),
+            " · ".join("%.0f" % value for value in rows["lumistamp"]["runs"]),
+            rows["lumistamp"]["renamed"]))
+        out.append("| floor: list, open, read 64 KiB, close, rename (%s) | Wine | %.1f | 1.00 | "
+                   "%s | %d |\n" % (texts["floor"], rows["floor"]["median"],
+                                    " · ".join("%.0f" % value for value in rows["floor"]["runs"]),
+                                    rows["floor"]["renamed"]))
+        out.append("| reads of one %s | %ss |\n|---:|---:|" % (unit, unit))
+        out.extend("| %s | {:,} |".format(files) % reads
+                   for reads, files in sorted(read["reads_count"].items(),
+                                              key=lambda item: int(item[0])))
+        out.append("")
+        out.append(
+            "%s The bytes and reads of each %s were counted from the system calls of one more "
+            "scan of a fresh copy, made under `strace -f -y` (every `read`/`pread` on a "
+            "descriptor of one of the files, summed per file): {:,} of the {:,} %ss were "
+            "read, {:,} bytes at most and {:,} at least, in {} a %s ({:,} reads in "
+            "all). %s\n".format(
+                read["pictures"], rows["lumistamp"]["pictures"], read["max"], read["min"],
+                reads_range(read), read["reads"]) % (
+                texts["corpus"], unit, unit, unit, texts["bounds"]))
+    return out
+
+
+def render_videos(results):
+    out = ["| figure | measured | |", "|---|---|---|"]
+    out.extend("| %s | %s | %s |" % row for row in phone_figures(results))
+    out.append("")
+    out.extend(phone_sections(results))
+    return "\n".join(out)
+
+
+APART_NOTE = ("The rows of videos and of HEIC pictures with the meta box last come from a run "
+              "of their own on %s (`bench/run --rows videos`).")
+
+
+def add_phone_rows(document, results):
+    """The document with the figures and sections of the rows of videos and of
+    HEIC pictures with the meta box last put in (or put in again) from a run of
+    those rows alone, everything else left as it is: after the HEIC rows' figures
+    and section, or else at the ends of the figures table and before "Other rows"."""
+    lines = [line for line in document.split("\n")
+             if not any(line.startswith("| %s |" % name) for name in PHONE_FIGURE_NAMES)]
+    # Sections of an earlier run of these rows go: from their heading to the next.
+    kept, skipping = [], False
+    for line in lines:
+        if line.startswith("## "):
+            skipping = any(line.startswith("## " + title) for title in PHONE_TITLES)
+        if not skipping:
+            kept.append(line)
+    lines = kept
+    figures = ["| %s | %s | %s |" % row for row in phone_figures(results)]
+    table = lines.index("## The figures") + 3  # the heading, a blank line, the header row
+    after = [at for at in range(table, len(lines)) if lines[at].startswith("| bytes read per "
+                                                                           "HEIC picture ≤")]
+    end = table
+    while end < len(lines) and lines[end].startswith("|"):
+        end += 1
+    at = after[0] + 1 if after else end
+    lines[at:at] = figures
+    headings = [at for at, line in enumerate(lines) if line.startswith("## ")]
+    heic = [at for at in headings if lines[at].startswith("## HEIC pictures:")]
+    following = [at for at in headings if heic and at > heic[0]]
+    if following:
+        at = following[0]
+    else:
+        at = next(at for at in headings if lines[at] == "## Other rows")
+    lines[at:at] = "\n".join(phone_sections(results)).split("\n")
+    # The opening says where these rows' figures come from.
+    written = next(at for at, line in enumerate(lines) if line.startswith("Written by "))
+    lines[written] = lines[written].split(APART_NOTE[:20])[0].rstrip() + " " + APART_NOTE % (
+        results["date"])
+    return "\n".join(lines)
 
 
 KEPT_BYTES_LIMIT = 60
@@ -500,7 +695,8 @@ def render(results):
     figures = idle_figures(results) + [
         ("Events tab with 100,000 lines filled ≤ 1 s", "%.3f s" % (events["ms"] / 1000),
          verdict(events["ms"] <= EVENTS_LIMIT_MS)),
-    ] + big_figures(results) + opt_in_figures(results) + kept_figures(results)
+    ] + big_figures(results) + opt_in_figures(results) + phone_figures(results) + kept_figures(
+        results)
 
     figures = [
         ("card import: Lumistamp ≤ 1.3 × floor", "%.2f × (%s)" % (
@@ -560,6 +756,7 @@ def render(results):
     out.append(big_table(results) + "\n")
     out.append(big_notes(results))
     out.extend(opt_in_section(results))
+    out.extend(phone_sections(results))
     out.extend(kept_table(results))
     out.append("## Other rows\n")
     out.append("| row | runs on | measured |\n|---|---|---|")

@@ -29,6 +29,13 @@ COMPANION_ROUTES = [("nef_alone", "nef", []),
                     ("nef_listed", "nef", ["--companions", "NEF"]),
                     ("listed", "four", ["--companions", COMPANIONS_LISTED])]
 HEIF_NAME = re.compile(r"<[^<>]*\.(heic|heif|hif)>", re.IGNORECASE)
+VIDEO_NAME = re.compile(r"<[^<>]*\.(mov|mp4|m4v|3gp|3g2)>", re.IGNORECASE)
+# The phone corpora: the scan's (and the floor's) option, the names whose reads
+# are counted, and whether each pass's copy is made of sparse copies (the
+# videos: 1 GiB each, their media data a hole) rather than hard links.
+PHONE_CORPORA = {"heic": ("--heif", HEIF_NAME, False),
+                 "heic-late": ("--heif", HEIF_NAME, False),
+                 "videos": ("--video", VIDEO_NAME, True)}
 
 
 class Bench(Programs):
@@ -243,22 +250,24 @@ class Bench(Programs):
                 shutil.rmtree(folder)
         return results
 
-    def heic_rows(self, master):
-        """A first scan of 500 phone pictures with the HeifPictures option against
-        the rename floor; then, once, the bytes the scan read of each picture."""
+    def phone_rows(self, kind, master):
+        """A first scan of a phone corpus (PHONE_CORPORA) with its option on
+        against the rename floor with the same names; then, once, the bytes and
+        reads the scan made of each file."""
+        option, names, sparse = PHONE_CORPORA[kind]
         results = {"lumistamp": {"runs": []}, "floor": {"runs": []}}
         for run in range(self.runs):
             for route in results:
-                folder = self.fresh_copy(master, "heic-" + route)
+                folder = self.fresh_copy(master, "%s-%s" % (kind, route), sparse)
                 if route == "lumistamp":
-                    out = self.wine("lumistamp-scan.exe", "--time", "--heif",
+                    out = self.wine("lumistamp-scan.exe", "--time", option,
                                     windows_path(folder))
                     micro = float(re.search(r"ScanMicroseconds: (\d+)", out).group(1))
                     pictures = int(re.search(r"PicturesProcessed: (\d+)", out).group(1))
                     renamed = int(re.search(r"PicturesRenamed: (\d+)", out).group(1))
                 else:
                     before = set(os.listdir(folder))
-                    out = self.wine("lumistamp-bench-floor.exe", "--heif", "--rename",
+                    out = self.wine("lumistamp-bench-floor.exe", option, "--rename",
                                     windows_path(folder))
                     found = re.search(r"RESULT pictures=(\d+) microseconds=(\d+)", out)
                     micro, pictures = float(found.group(2)), int(found.group(1))
@@ -266,42 +275,48 @@ class Bench(Programs):
                 shutil.rmtree(folder)
                 results[route]["runs"].append(micro / pictures)
                 results[route].update(pictures=pictures, renamed=renamed)
-                log("  heic run %d: %-9s %7.1f us per picture (%d pictures, %d renamed)" % (
-                    run + 1, route, micro / pictures, pictures, renamed))
+                log("  %s run %d: %-9s %7.1f us per file (%d files, %d renamed)" % (
+                    kind, run + 1, route, micro / pictures, pictures, renamed))
         for route in ("lumistamp", "floor"):
             results[route]["median"] = statistics.median(results[route]["runs"])
-        results["bytes"] = self.heif_bytes_read(master)
-        log("  heic bytes read: %s" % results["bytes"])
+        results["bytes"] = self.bytes_read(kind, master)
+        log("  %s bytes read: %s" % (kind, results["bytes"]))
         return results
 
-    def heif_bytes_read(self, master):
-        """The bytes one scan reads of each HEIF picture, as the system calls Wine
-        makes for the scan's reads show them (strace, paths of the descriptors)."""
-        folder = self.fresh_copy(master, "heic-bytes")
-        trace = os.path.join(self.work, "heic-bytes.trace")
+    def bytes_read(self, kind, master):
+        """The bytes and reads one scan makes of each file of a phone corpus, as
+        the system calls Wine makes for the scan's reads show them (strace, paths
+        of the descriptors)."""
+        option, names, sparse = PHONE_CORPORA[kind]
+        folder = self.fresh_copy(master, kind + "-bytes", sparse)
+        trace = os.path.join(self.work, kind + "-bytes.trace")
         # The prefix's server runs outside the trace: a persistent server started
         # under it would keep strace waiting for it. (It says 2 when one runs.)
         subprocess.run(["wineserver", "-p"], env=dict(os.environ, WINEPREFIX=self.prefix),
                        capture_output=True)
         command = ["strace", "-f", "-qq", "-y", "-e", "trace=read,pread64,readv,preadv,preadv2",
                    "-e", "signal=none", "-o", trace, os.path.join(self.build, "wine-run"),
-                   os.path.join(self.tools, "lumistamp-scan.exe"), "--heif",
+                   os.path.join(self.tools, "lumistamp-scan.exe"), option,
                    windows_path(folder)]
         subprocess.run(command, check=True, capture_output=True, timeout=1800)
-        per_file, reads = {}, 0
+        per_file, reads_per_file = {}, {}
         with open(trace) as file:
             for line in file:
-                name = HEIF_NAME.search(line)
+                name = names.search(line)
                 result = re.search(r"\) = (\d+)$", line.rstrip())
                 if name and result:
-                    per_file[name.group(0)] = per_file.get(name.group(0), 0) + int(
-                        result.group(1))
-                    reads += 1
+                    path = name.group(0)
+                    per_file[path] = per_file.get(path, 0) + int(result.group(1))
+                    reads_per_file[path] = reads_per_file.get(path, 0) + 1
         os.remove(trace)
         shutil.rmtree(folder)
-        counts = list(per_file.values())
-        return {"pictures": len(counts), "reads": reads, "total": sum(counts),
-                "max": max(counts), "min": min(counts)}
+        counts, reads = list(per_file.values()), list(reads_per_file.values())
+        return {"pictures": len(counts), "reads": sum(reads), "total": sum(counts),
+                "max": max(counts), "min": min(counts), "reads_max": max(reads),
+                "reads_min": min(reads),
+                # How many files were read in how many reads: {reads: files}.
+                "reads_count": {str(number): reads.count(number)
+                                for number in sorted(set(reads))}}
 
     # ---- starts over pictures that bear their names ----------------------------
     def kept_start(self, folders, pictures):
@@ -433,11 +448,18 @@ def measure_opt_in(bench, corpora, results):
     make_corpus("companions", master)
     results["companions"] = bench.companion_rows(master)
     shutil.rmtree(master)
-    master = os.path.join(corpora, "heic")
-    log("First scan of 500 HEIC pictures against the rename floor")
-    make_corpus("heic", master)
-    results["heic"] = bench.heic_rows(master)
-    shutil.rmtree(master)
+    measure_phones(bench, corpora, results, ["heic", "heic-late", "videos"])
+
+
+def measure_phones(bench, corpora, results, kinds):
+    """The first scans of phone corpora against the rename floor, and what they
+    read of each file."""
+    for kind in kinds:
+        master = os.path.join(corpora, kind)
+        log("First scan of 500 files of the %s corpus against the rename floor" % kind)
+        make_corpus(kind, master)
+        results[kind.replace("-", "_")] = bench.phone_rows(kind, master)
+        shutil.rmtree(master)
 
 
 def measure(bench, rows):
@@ -455,6 +477,9 @@ def measure(bench, rows):
             return results
         if rows == "opt-in":
             measure_opt_in(bench, corpora, results)
+            return results
+        if rows == "videos":
+            measure_phones(bench, corpora, results, ["heic-late", "videos"])
             return results
         log("EXIF reader in memory (native, Google Benchmark)")
         results["reader"] = bench.reader()

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "capture/video_file.h"
+
 double MicrosecondsSince(LARGE_INTEGER start)
 {
     LARGE_INTEGER now, frequency;
@@ -25,6 +27,7 @@ double ProcessCpuSeconds()
 }
 
 bool HeifPictureNames = false;
+bool VideoPictureNames = false;
 
 bool IsPictureName(const wchar_t* name)
 {
@@ -32,6 +35,8 @@ bool IsPictureName(const wchar_t* name)
     if (!dot)
         return false;
     if (_wcsnicmp(dot, L".jpg", 4) == 0 || _wcsnicmp(dot, L".jpeg", 5) == 0)
+        return true;
+    if (VideoPictureNames && IsVideoExtension(dot))
         return true;
     return HeifPictureNames &&
            (_wcsnicmp(dot, L".heic", 5) == 0 || _wcsnicmp(dot, L".heif", 5) == 0 ||

@@ -17,8 +17,13 @@ double ProcessCpuSeconds();
 // HeifPictures option on; set once from the command line.
 extern bool HeifPictureNames;
 
-// The scan's own test: an extension that begins with ".jpg" or ".jpeg", and
-// with HeifPictureNames one that begins with ".heic", ".heif" or ".hif".
+// Videos counted with the pictures, as the scan counts them with the
+// VideoFiles option on; set once from the command line.
+extern bool VideoPictureNames;
+
+// The scan's own test: an extension that begins with ".jpg" or ".jpeg", with
+// HeifPictureNames one that begins with ".heic", ".heif" or ".hif", and with
+// VideoPictureNames a video's (IsVideoExtension).
 bool IsPictureName(const wchar_t* name);
 
 // The folder path with exactly one trailing backslash.

@@ -1,4 +1,5 @@
-// lumistamp-bench-floor [--heif] [--list [--passes N] | --rename [--companions]] FOLDER
+// lumistamp-bench-floor [--heif] [--video] [--list [--passes N] | --rename [--companions]]
+//                       FOLDER
 // The floor of a folder scan on this platform: list the folder and, per
 // picture, open it, read its first 64 KiB, close it and (with --rename) rename
 // it. The least any program that reads picture headers must do. With
@@ -7,7 +8,8 @@
 // --list it only lists the folder: the least any scan must do to learn that
 // nothing changed; --passes N lists it N times in one process, as a monitor's
 // scans do. With --heif, HEIC and HEIF pictures are pictures too, as with the
-// scan's HeifPictures option. Prints one RESULT line with the time of each
+// scan's HeifPictures option; with --video, videos are pictures too, as with
+// its VideoFiles option. Prints one RESULT line with the time of each
 // whole pass.
 #include <windows.h>
 
@@ -22,10 +24,13 @@ constexpr DWORD HeaderBytes = 64 * 1024;
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc >= 2 && wcscmp(argv[1], L"--heif") == 0) {
-        HeifPictureNames = true;
-        --argc;
-        ++argv;
+    for (; argc >= 2; --argc, ++argv) {
+        if (wcscmp(argv[1], L"--heif") == 0)
+            HeifPictureNames = true;
+        else if (wcscmp(argv[1], L"--video") == 0)
+            VideoPictureNames = true;
+        else
+            break;
     }
     bool listOnly = (argc == 3 || argc == 5) && wcscmp(argv[1], L"--list") == 0;
     int passes = 1;
@@ -36,8 +41,8 @@ int wmain(int argc, wchar_t** argv)
     bool rename = argc >= 3 && wcscmp(argv[1], L"--rename") == 0;
     bool companions = argc == 4 && rename && wcscmp(argv[2], L"--companions") == 0;
     if (argc != 2 && !listOnly && !(rename && argc == 3) && !companions) {
-        fputs("usage: lumistamp-bench-floor [--heif] [--list [--passes N] | --rename "
-              "[--companions]] FOLDER\n",
+        fputs("usage: lumistamp-bench-floor [--heif] [--video] [--list [--passes N] | "
+              "--rename [--companions]] FOLDER\n",
               stderr);
         return 2;
     }

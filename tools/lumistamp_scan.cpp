@@ -1,12 +1,12 @@
-// lumistamp-scan [--file-modified-date] [--log-file] [--heif] [--companions TEXT] [--time]
-//                [--scans N] FOLDER
+// lumistamp-scan [--file-modified-date] [--log-file] [--heif] [--video] [--companions TEXT]
+//                [--time] [--scans N] FOLDER
 // Developer tool: one scan of FOLDER exactly as a folder monitor makes it, with
 // the options given (the log file is the program's own, under the user's local
-// application data folder; --heif is the HeifPictures option, --companions
-// TEXT the Companions value's text); with --scans N, N scans one after the
-// other with one memory, as a monitor makes them. Prints every event line,
-// then the counters, and with --time the first scan's time and those of the
-// scans after it. Exit code 2 on a usage error, else 0.
+// application data folder; --heif is the HeifPictures option, --video the
+// VideoFiles option, --companions TEXT the Companions value's text); with
+// --scans N, N scans one after the other with one memory, as a monitor makes
+// them. Prints every event line, then the counters, and with --time the first
+// scan's time and those of the scans after it. Exit code 2 on a usage error, else 0.
 #include <windows.h>
 #include <pathcch.h>
 
@@ -45,6 +45,8 @@ int wmain(int argc, wchar_t** argv)
             Settings.LogFile = 1;
         else if (argument == L"--heif")
             Settings.HeifPictures = 1;
+        else if (argument == L"--video")
+            Settings.VideoFiles = 1;
         else if (argument == L"--companions" && i + 1 < argc) {
             std::wstring companions = argv[++i];
             UseCompanions(&companions);
@@ -58,7 +60,7 @@ int wmain(int argc, wchar_t** argv)
             folder = nullptr, i = argc;  // unknown option or second folder
     }
     if (!folder) {
-        fputs("usage: lumistamp-scan [--file-modified-date] [--log-file] [--heif] "
+        fputs("usage: lumistamp-scan [--file-modified-date] [--log-file] [--heif] [--video] "
               "[--companions TEXT] [--time] [--scans N] FOLDER\n",
               stderr);
         return 2;
