@@ -47,6 +47,7 @@ struct ScanState {
     FolderVolume volume;
     std::vector<wchar_t> newPath;
     uint32_t onlineOnlyWaiting;  // unnamed online-only pictures listed
+    bool videosTravel;           // a video extension is among the companions
 };
 
 // Notes a file to try again on the busy schedule, counted from now: a scan of
@@ -174,10 +175,8 @@ static bool NothingMoreFollows(const ScanState& scan, const RememberedRename& re
 // empty for one named after the base name alone.
 static std::wstring SidecarRawExtension(const std::wstring& name, size_t baseLength)
 {
-    if (IsClipMetadataName(name, name.rfind(L'.')))
-        return {};
     size_t last = name.rfind(L'.');
-    if (last == std::wstring::npos || last <= baseLength + 1)
+    if (last == std::wstring::npos || last <= baseLength + 1 || IsClipMetadataName(name, last))
         return {};
     return name.substr(baseLength + 1, last - baseLength - 1);
 }
@@ -351,7 +350,7 @@ static void ScanPicture(ScanState& scan, const ListedFile& picture)
 // would, rather than being named after its own time.
 static bool FollowsRenamedPicture(ScanState& scan, const ListedFile& picture)
 {
-    return !scan.memory.renames.byOldBase.empty() && IsListedVideo(picture) &&
+    return scan.videosTravel && !scan.memory.renames.byOldBase.empty() && IsListedVideo(picture) &&
            RawExtensionOf(scan.listing, picture) &&
            FindRename(scan.memory.renames, picture.name.substr(0, picture.extension));
 }
@@ -502,7 +501,8 @@ void ScanListing(const std::wstring& folder, const FolderListing& listing, Folde
                       memory,
                       VolumeOfListing(folder, listing),
                       std::vector<wchar_t>(folder.size() + TargetPathRoom),
-                      0};
+                      0,
+                      VideosTravel(*listing.companions)};
     bool calledOff = false;
     size_t worked = 0;
     for (const ListedFile& picture : listing.pictures) {

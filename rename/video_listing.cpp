@@ -25,8 +25,18 @@ bool IsListedVideo(const ListedFile& file)
     return IsVideoExtension(file.name.c_str() + file.extension);
 }
 
+bool VideosTravel(const CompanionList& list)
+{
+    return std::any_of(list.extensions.begin(), list.extensions.end(),
+                       [](const std::wstring& extension) {
+                           return IsVideoExtension((L"." + extension).c_str());
+                       });
+}
+
 void SetApartTravellingVideos(FolderListing* listing)
 {
+    if (!VideosTravel(*listing->companions))
+        return;
     std::vector<ListedFile>& pictures = listing->pictures;
     auto travels = [&](const ListedFile& file) {
         return IsListedVideo(file) && RawExtensionOf(*listing, file) != nullptr;

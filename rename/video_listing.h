@@ -23,6 +23,10 @@ std::wstring ClipBaseOf(const std::wstring& metadataName);
 // Whether a listed picture is a video (the extension test of the reader).
 bool IsListedVideo(const ListedFile& file);
 
+// Whether any video extension is among the files that travel: only then can a
+// listed video be one of a picture's companions.
+bool VideosTravel(const CompanionList& list);
+
 // Takes out of the listing's pictures every video that travels with a listed
 // picture of its base name that is not a video: it is one of that picture's
 // companions (it is listed with them too).
